@@ -1,0 +1,22 @@
+// What the end-to-end driver needs of the platform it runs on.
+#pragma once
+
+#include "end_to_end_cases.h"
+
+#include <string>
+#include <vector>
+
+struct ProgramRun {
+    std::string output;
+    int exitStatus;
+};
+
+// Whether key security can refuse opens here (the directory store has none).
+bool RegistryEnforcesSecurity();
+// Removes the named hives and everything in them (and may remove more).
+void ClearHives(const std::vector<std::string>& hives);
+void SeedKeys(const std::vector<std::string>& keys, const std::vector<std::string>& valueKeys);
+void Refuse(const Refusal& refusal);
+// Every key below the named hives, the hives themselves included.
+std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives);
+ProgramRun RunProgram(const std::string& input);

@@ -1,0 +1,198 @@
+// End-to-end cases, shared by every build: the real program runs on a seeded
+// registry; its exact output bytes, exit status and the keys left are checked.
+#pragma once
+
+#include "messages.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+// What a real registry can refuse through a key's security: these cases run
+// only where the registry enforces it.
+enum class Deny {
+    ReadProduct,         // the probe's open for reading
+    CreateSubKeyVendor,  // opening the vendor key to create subkeys
+    WriteProduct,        // opening the product key to write
+    WriteOptions,        // opening the options key to write
+};
+
+struct Refusal {
+    Deny what;
+    std::string hive;
+};
+
+struct EndToEndCase {
+    const char* name;
+    std::string input;
+    std::vector<std::string> keys;   // relative to HKEY_USERS; hives are the first components
+    std::vector<std::string> values; // keys that get a value each
+    std::vector<Refusal> refusals;
+    const char* output;              // UTF-8; Shift_JIS with CR LF on the console
+    int exitStatus;
+    std::vector<std::string> left;   // every key of the seeded hives afterwards
+};
+
+inline void PrintTo(const EndToEndCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+#define E2E_HIVE_A "S-1-5-21-700-1001"
+#define E2E_HIVE_B "S-1-5-21-700-1002"
+#define E2E_HIVE_C "S-1-5-21-700-1003"
+#define E2E_FOUND(hive) "HKEY_USERS\\" hive "\\Software\\Velk\\ZARPH が見つかりました。\n"
+
+inline std::vector<std::string> E2EPath(const char* hive, std::vector<std::string> tail)
+{
+    std::vector<std::string> keys;
+    std::string path = hive;
+    keys.push_back(path);
+    for (const std::string& part : tail) {
+        path += "\\" + part;
+        keys.push_back(path);
+    }
+    return keys;
+}
+
+inline std::vector<std::string> operator+(std::vector<std::string> a,
+                                          const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+inline std::vector<std::string> E2ESettings(const char* hive)
+{
+    std::string product = std::string(hive) + "\\Software\\Velk\\ZARPH";
+    return E2EPath(hive, {"Software", "Velk", "ZARPH", "Options"}) +
+           std::vector<std::string>{product + "\\Options\\Host0", product + "\\Options\\Host1",
+                                    product + "\\Options\\History0"};
+}
+
+inline std::vector<std::string> E2EVendorOnly(const char* hive)
+{
+    return E2EPath(hive, {"Software", "Velk"});
+}
+
+inline const std::vector<EndToEndCase>& EndToEndCases()
+{
+    static const std::vector<EndToEndCase> cases = {
+        {"Declined",
+         "n\n\n",
+         E2ESettings(E2E_HIVE_A),
+         {},
+         {},
+         MSG_PROMPT MSG_CANCELLED MSG_PRESS_ENTER,
+         1,
+         E2ESettings(E2E_HIVE_A)},
+        {"EndOfInputDeclines",
+         "",
+         E2ESettings(E2E_HIVE_A),
+         {},
+         {},
+         MSG_PROMPT MSG_CANCELLED MSG_PRESS_ENTER,
+         1,
+         E2ESettings(E2E_HIVE_A)},
+        {"NothingFound",
+         "y\n\n",
+         E2EVendorOnly(E2E_HIVE_A) + E2EPath(E2E_HIVE_B, {"Software"}),
+         {},
+         {},
+         MSG_PROMPT MSG_NONE_FOUND MSG_PRESS_ENTER,
+         0,
+         E2EVendorOnly(E2E_HIVE_A) + E2EPath(E2E_HIVE_B, {"Software"})},
+        {"TwoHivesDeletedWithTheirValues",
+         "Yes\n\n",
+         E2ESettings(E2E_HIVE_A) + E2ESettings(E2E_HIVE_B) + E2EPath(E2E_HIVE_C, {}),
+         {E2E_HIVE_A "\\Software\\Velk\\ZARPH", E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options",
+          E2E_HIVE_B "\\Software\\Velk\\ZARPH\\Options\\Host0"},
+         {},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED E2E_FOUND(E2E_HIVE_B) MSG_DELETED
+             u8"2個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
+         0,
+         E2EVendorOnly(E2E_HIVE_A) + E2EVendorOnly(E2E_HIVE_B) + E2EPath(E2E_HIVE_C, {})},
+        {"GapInNumberingKeepsTheRest",
+         "y\n\n",
+         E2ESettings(E2E_HIVE_A) +
+             std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host3"} +
+             E2ESettings(E2E_HIVE_B),
+         {},
+         {},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED E2E_FOUND(E2E_HIVE_B) MSG_DELETED
+             u8"1個のZARPHのデータを削除しました。\n"
+             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         0,
+         E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH", "Options", "Host3"}) +
+             E2EVendorOnly(E2E_HIVE_B)},
+        {"ForeignSubkeyKeepsTheProduct",
+         "y\n\n",
+         E2ESettings(E2E_HIVE_A) +
+             std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Window"},
+         {},
+         {},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED
+             u8"0個のZARPHのデータを削除しました。\n"
+             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         0,
+         E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH", "Window"})},
+        {"ProductWithoutOptions",
+         "y\n\n",
+         E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH"}),
+         {},
+         {},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
+             MSG_PRESS_ENTER,
+         0,
+         E2EVendorOnly(E2E_HIVE_A)},
+        {"LongAnswerLineNeedsNoSecondEnter",
+         "y" + std::string(1500, 'x') + "\n",
+         E2ESettings(E2E_HIVE_A),
+         {},
+         {},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
+             MSG_PRESS_ENTER,
+         0,
+         E2EVendorOnly(E2E_HIVE_A)},
+        // Refusals through key security.
+        {"UnreadableProductIsPassedOver",
+         "y\n\n",
+         E2ESettings(E2E_HIVE_A) + E2ESettings(E2E_HIVE_B),
+         {},
+         {{Deny::ReadProduct, E2E_HIVE_A}},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_B) MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
+             MSG_PRESS_ENTER,
+         0,
+         E2ESettings(E2E_HIVE_A) + E2EVendorOnly(E2E_HIVE_B)},
+        {"VendorRefusesCreatingSubkeys",
+         "y\n\n",
+         E2ESettings(E2E_HIVE_A),
+         {},
+         {{Deny::CreateSubKeyVendor, E2E_HIVE_A}},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) u8"0個のZARPHのデータを削除しました。\n"
+             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         0,
+         E2ESettings(E2E_HIVE_A)},
+        {"ProductRefusesWriting",
+         "y\n\n",
+         E2ESettings(E2E_HIVE_A),
+         {},
+         {{Deny::WriteProduct, E2E_HIVE_A}},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED
+             u8"0個のZARPHのデータを削除しました。\n"
+             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         0,
+         E2ESettings(E2E_HIVE_A)},
+        {"OptionsRefusesWriting",
+         "y\n\n",
+         E2ESettings(E2E_HIVE_A),
+         {},
+         {{Deny::WriteOptions, E2E_HIVE_A}},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED
+             u8"0個のZARPHのデータを削除しました。\n"
+             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         0,
+         E2ESettings(E2E_HIVE_A)},
+    };
+    return cases;
+}
