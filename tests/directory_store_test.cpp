@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +90,29 @@ TEST_F(DirectoryStore, NamesWithBackslashesAreNotKeys)
     length = sizeof name;
     EXPECT_NE(RegEnumKeyExA(HKEY_USERS, 1, name, &length, nullptr, nullptr, nullptr, &lastWrite),
               ERROR_SUCCESS);
+}
+
+std::vector<std::string> EnumerateUsers()
+{
+    std::vector<std::string> names;
+    char name[1024];
+    FILETIME lastWrite;
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(HKEY_USERS, index, name, &length, nullptr, nullptr, nullptr,
+                          &lastWrite) != ERROR_SUCCESS)
+            return names;
+        names.push_back(name);
+    }
+}
+
+// Windows compares names as upper case, so '_' comes after the letters.
+TEST_F(DirectoryStore, OrderIsWindowsOrder)
+{
+    Shell("cd '" + kRoot + "/HKEY_USERS' && mkdir _x b A S-1-5-21-1_Classes S-1-5-21-1 S-1-5-21-2");
+    EXPECT_EQ(EnumerateUsers(), (std::vector<std::string>{"A", "b", "S-1-5-21-1",
+                                                          "S-1-5-21-1_Classes", "S-1-5-21-2",
+                                                          "_x"}));
 }
 
 TEST_F(DirectoryStore, MissingStoreEnumeratesNothing)

@@ -113,11 +113,12 @@ protected:
 TEST_F(RegistryContract, EnumerationByIndexInRegistryOrderThenFailure)
 {
     HKEY parent = Create(InHive("List"));
-    for (const char* name : {"b", "_x", "C", "a1", "A", "Host10", "Host9"})
+    for (const char* name : {"b", "C", "a1", "A", "Host10", "Host9", "1"})
         RegCloseKey(Create(InHive("List\\") + name));
 
-    // Letters compare as upper case, so '_' sorts after them.
-    EXPECT_THAT(Enumerate(parent), ElementsAre("A", "a1", "b", "C", "Host10", "Host9", "_x"));
+    // Letters compare ignoring case. (Where '_' and its neighbours go
+    // among the letters, Windows and Wine differ; the program needs neither.)
+    EXPECT_THAT(Enumerate(parent), ElementsAre("1", "A", "a1", "b", "C", "Host10", "Host9"));
 
     char name[1024];
     DWORD length = sizeof name;

@@ -1,5 +1,15 @@
 #!/usr/bin/env bash
-# Configures, builds and tests every preset.
+# Configures, builds and tests every preset: the native build on its
+# directory store, then the Windows executable under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+stop_wine() {
+    if [ -d build/windows/wineprefix ]; then
+        WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true
+    fi
+}
+trap stop_wine EXIT
+
 cmake --workflow --preset native
+cmake --workflow --preset windows
