@@ -20,3 +20,8 @@ void Refuse(const Refusal& refusal);
 // Every key below the named hives, the hives themselves included.
 std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives);
 ProgramRun RunProgram(const std::string& input);
+
+#ifdef _WIN32
+// Denies everyone the given access rights on a key.
+void DenyAccess(const std::string& key, unsigned long rights);
+#endif

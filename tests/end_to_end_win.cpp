@@ -11,8 +11,6 @@
 
 namespace {
 
-std::vector<std::string> g_securedKeys;
-
 std::string Directory()
 {
     char path[MAX_PATH];
@@ -85,12 +83,15 @@ bool RegistryEnforcesSecurity()
     return true;
 }
 
+// Lifts every deny entry below a hive (the denied rights never include
+// WRITE_DAC or enumeration), then deletes the hive whole.
 void ClearHives(const std::vector<std::string>& hives)
 {
-    for (const std::string& key : g_securedKeys)
-        SetDeny(key, 0);
-    g_securedKeys.clear();
     for (const std::string& hive : hives) {
+        std::vector<std::string> keys;
+        Collect(hive, &keys);
+        for (const std::string& key : keys)
+            SetDeny(key, 0);
         RegDeleteTreeA(HKEY_USERS, hive.c_str());
         RegDeleteKeyA(HKEY_USERS, hive.c_str());
     }
@@ -112,6 +113,11 @@ void SeedKeys(const std::vector<std::string>& keys, const std::vector<std::strin
         RegSetValueExA(key, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
         RegCloseKey(key);
     }
+}
+
+void DenyAccess(const std::string& key, unsigned long rights)
+{
+    SetDeny(key, rights);
 }
 
 void Refuse(const Refusal& refusal)
@@ -137,8 +143,7 @@ void Refuse(const Refusal& refusal)
         denied = KEY_SET_VALUE;
         break;
     }
-    SetDeny(path, denied);
-    g_securedKeys.push_back(path);
+    DenyAccess(path, denied);
 }
 
 std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives)
