@@ -196,3 +196,57 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
     };
     return cases;
 }
+
+// Whatever arrives on standard input: only a first character y or Y may
+// lead to a deletion, and the run always ends.
+struct HostileInput {
+    const char* name;
+    std::string input;
+    bool proceeds;
+};
+
+inline void PrintTo(const HostileInput& h, std::ostream* os)
+{
+    *os << h.name;
+}
+
+inline std::string Garbage(unsigned seed, size_t length)
+{
+    std::string bytes;
+    for (size_t i = 0; i < length; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes += static_cast<char>((seed >> 16) & 0xFF);
+    }
+    return bytes;
+}
+
+inline const std::vector<HostileInput>& HostileInputs()
+{
+    static const std::vector<HostileInput> inputs = {
+        {"EndOfInputAtThePrompt", "", false},
+        {"EndOfInputAtTheClosingRead", "y\n", true},
+        {"EndOfInputRightAfterY", "y", true},
+        {"NulOnly", std::string("\0", 1), false},
+        {"NulThenY", std::string("\0y\n\n", 4), false},
+        {"YThenNul", std::string("y\0\n\n", 4), true},
+        {"CrOnly", "\r", false},
+        {"CrOnlyLines", "\r\r\r", false},
+        {"CrThenY", "\ry\r\n", false},
+        {"YThenCrOnly", "y\r", true},
+        {"Answer1022", "y" + std::string(1021, 'x') + "\n\n", true},
+        {"Answer1023", "y" + std::string(1022, 'x') + "\n\n", true},
+        {"Answer1024", "y" + std::string(1023, 'x') + "\n\n", true},
+        {"Answer1025", "n" + std::string(1024, 'y') + "\n\n", false},
+        {"Answer5000", "Y" + std::string(4999, 'y') + "\n\n", true},
+        {"Answer5000WithoutY", std::string(5000, 'n') + "\n\n", false},
+        {"ShiftJisYes", Sjis(u8"はい\n\n"), false},
+        {"ShiftJisFullWidthY", Sjis(u8"ｙ\n\n"), false},
+        {"Utf8FullWidthY", u8"ｙ\n\n", false},
+        {"Latin1", "\xff\xfe\xe9\n\n", false},
+        {"ControlZ", "\x1ay\n", false},
+        {"YThenControlZ", "y\x1a\n", true},
+        {"BinaryGarbage", "\x80" + Garbage(7, 4096), false},
+        {"BinaryGarbageAfterY", "Y" + Garbage(11, 4096), true},
+    };
+    return inputs;
+}

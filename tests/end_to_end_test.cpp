@@ -57,4 +57,36 @@ INSTANTIATE_TEST_SUITE_P(Cases, EndToEnd, ::testing::ValuesIn(CasesForThisRegist
                              return std::string(info.param.name);
                          });
 
+class Hostile : public ::testing::TestWithParam<HostileInput> {};
+
+TEST_P(Hostile, NothingGoesWithoutAFirstYAndTheRunEnds)
+{
+    const HostileInput& h = GetParam();
+    std::vector<std::string> hives = {E2E_HIVE_A};
+    ClearHives(hives);
+    SeedKeys(E2ESettings(E2E_HIVE_A), {});
+
+    ProgramRun run = RunProgram(h.input);
+
+    if (h.proceeds) {
+        EXPECT_EQ(run.output, SjisConsole(MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED
+                                              u8"1個のZARPHのデータを削除しました。\n"
+                                              MSG_PRESS_ENTER));
+        EXPECT_EQ(run.exitStatus, 0);
+        EXPECT_THAT(Sorted(KeysOfHives(hives)),
+                    ::testing::ElementsAreArray(Sorted(E2EVendorOnly(E2E_HIVE_A))));
+    } else {
+        EXPECT_EQ(run.output, SjisConsole(MSG_PROMPT MSG_CANCELLED MSG_PRESS_ENTER));
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_THAT(Sorted(KeysOfHives(hives)),
+                    ::testing::ElementsAreArray(Sorted(E2ESettings(E2E_HIVE_A))));
+    }
+    ClearHives(hives);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, Hostile, ::testing::ValuesIn(HostileInputs()),
+                         [](const ::testing::TestParamInfo<HostileInput>& info) {
+                             return std::string(info.param.name);
+                         });
+
 } // namespace

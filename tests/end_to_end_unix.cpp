@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -125,8 +126,16 @@ ProgramRun RunProgram(const std::string& input)
         execl(SETTINGS_CLEANER_PATH, SETTINGS_CLEANER_PATH, static_cast<char*>(nullptr));
         _exit(127);
     }
+    // A run that hangs is killed and fails the case.
     int status = 0;
-    waitpid(child, &status, 0);
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 2000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        usleep(10000);
+    }
 
     std::ifstream outFile(outPath, std::ios::binary);
     std::stringstream output;
