@@ -3,6 +3,7 @@
 #include "end_to_end.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -123,13 +124,19 @@ ProgramRun RunProgram(const std::string& input)
         int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(in, 0);
         dup2(out, 1);
-        execl(SETTINGS_CLEANER_PATH, SETTINGS_CLEANER_PATH, static_cast<char*>(nullptr));
+        // Under valgrind any memory error or leak turns into exit status 99.
+        if (std::getenv("E2E_VALGRIND") != nullptr)
+            execlp("valgrind", "valgrind", "-q", "--error-exitcode=99", "--leak-check=full",
+                   "--show-leak-kinds=all", "--errors-for-leak-kinds=all", SETTINGS_CLEANER_PATH,
+                   static_cast<char*>(nullptr));
+        else
+            execl(SETTINGS_CLEANER_PATH, SETTINGS_CLEANER_PATH, static_cast<char*>(nullptr));
         _exit(127);
     }
     // A run that hangs is killed and fails the case.
     int status = 0;
     for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
-        if (waited == 2000) {
+        if (waited == 6000) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             break;

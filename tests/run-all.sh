@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures, builds and tests every preset: the native build on its
-# directory store, then the Windows executable under Wine.
+# directory store (end-to-end cases also under valgrind), the same under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows
+# executable under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,4 +14,5 @@ stop_wine() {
 trap stop_wine EXIT
 
 cmake --workflow --preset native
+cmake --workflow --preset asan
 cmake --workflow --preset windows
