@@ -134,6 +134,38 @@ TEST_F(RegistryContract, EnumerationByIndexInRegistryOrderThenFailure)
     RegCloseKey(empty);
 }
 
+TEST_F(RegistryContract, EnumerationSeesChangesMadeThroughTheSameHandle)
+{
+    HKEY parent = Create(InHive("List"));
+    for (const char* name : {"A", "B", "C"})
+        RegCloseKey(Create(InHive("List\\") + name));
+    char name[1024];
+    DWORD length = sizeof name;
+    FILETIME lastWrite;
+    ASSERT_EQ(RegEnumKeyExA(parent, 0, name, &length, nullptr, nullptr, nullptr, &lastWrite),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(name, "A");
+
+    ASSERT_EQ(RegDeleteKeyA(parent, "B"), ERROR_SUCCESS);
+    length = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(parent, 1, name, &length, nullptr, nullptr, nullptr, &lastWrite),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(name, "C");
+
+    char noClass[] = "";
+    HKEY added;
+    DWORD disposition;
+    ASSERT_EQ(RegCreateKeyExA(parent, "AB", 0, noClass, 0, KEY_WRITE, nullptr, &added,
+                              &disposition),
+              ERROR_SUCCESS);
+    RegCloseKey(added);
+    length = sizeof name;
+    ASSERT_EQ(RegEnumKeyExA(parent, 1, name, &length, nullptr, nullptr, nullptr, &lastWrite),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(name, "AB");
+    RegCloseKey(parent);
+}
+
 TEST_F(RegistryContract, NameThatDoesNotFitTheBufferFails)
 {
     HKEY parent = Create(InHive("List"));

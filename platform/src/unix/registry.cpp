@@ -21,6 +21,7 @@
 
 struct HKEY__ {
     int fd;
+    unsigned long id; // never reused, unlike the address of a closed handle
 };
 
 namespace {
@@ -28,16 +29,18 @@ namespace {
 std::string g_root = REGISTRY_ROOT;
 int g_usersFd = -1;
 
-// The sorted subkey names of the directory last enumerated. A sweep asks
-// for index 0, 1, 2, ... of one key; listing the directory once per sweep
-// keeps it linear in the number of hives. Index 0 always lists afresh.
+// The sorted subkey names of the key last enumerated. A sweep asks for index
+// 0, 1, 2, ... of one handle; listing the directory once per sweep keeps it
+// linear in the number of hives. Index 0 always lists afresh, and so does a
+// change made through the same handle. Changes through other handles or by
+// other processes show from the next index 0 on.
 struct Listing {
     bool valid = false;
-    dev_t device = 0;
-    ino_t inode = 0;
+    unsigned long handle = 0;
     std::vector<std::string> names;
 };
 Listing g_listing;
+unsigned long g_nextHandleId = 1;
 
 const int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
@@ -81,11 +84,14 @@ int DirectoryOf(HKEY key, bool create)
     return g_usersFd;
 }
 
-void ForgetListingOf(int directory)
+unsigned long HandleId(HKEY key)
 {
-    struct stat st;
-    if (g_listing.valid && fstat(directory, &st) == 0 && st.st_dev == g_listing.device &&
-        st.st_ino == g_listing.inode)
+    return key == HKEY_USERS ? 0 : key->id;
+}
+
+void Changed(HKEY key)
+{
+    if (g_listing.handle == HandleId(key))
         g_listing.valid = false;
 }
 
@@ -167,24 +173,23 @@ LONG ListSubkeys(int directory, std::vector<std::string>* names)
 LONG WalkPath(int directory, const std::vector<std::string>& parts, bool create, bool* created,
               int* result)
 {
-    int current = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (current < 0)
-        return StatusFromErrno(errno);
+    if (parts.empty()) {
+        *result = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return *result < 0 ? StatusFromErrno(errno) : ERROR_SUCCESS;
+    }
+    int current = directory;
     for (const std::string& part : parts) {
         int next = openat(current, part.c_str(), kDirFlags);
         if (next < 0 && errno == ENOENT && create) {
-            if (mkdirat(current, part.c_str(), 0777) == 0) {
-                ForgetListingOf(current);
+            bool made = mkdirat(current, part.c_str(), 0777) == 0;
+            if (made)
                 *created = true;
-            } else if (errno != EEXIST) {
-                int error = errno;
-                close(current);
-                return StatusFromErrno(error);
-            }
-            next = openat(current, part.c_str(), kDirFlags);
+            if (made || errno == EEXIST)
+                next = openat(current, part.c_str(), kDirFlags);
         }
         int error = errno;
-        close(current);
+        if (current != directory)
+            close(current);
         if (next < 0)
             return StatusFromErrno(error);
         current = next;
@@ -206,9 +211,11 @@ LONG OpenOrCreate(HKEY key, LPCSTR subKey, bool create, PHKEY result, LPDWORD di
     bool created = false;
     int fd = -1;
     LONG status = WalkPath(directory, parts, create, &created, &fd);
+    if (created)
+        Changed(key);
     if (status != ERROR_SUCCESS)
         return status;
-    *result = new HKEY__{fd};
+    *result = new HKEY__{fd, g_nextHandleId++};
     if (disposition != nullptr)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
@@ -296,7 +303,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey)
     }
     LONG status = RemoveKey(parent, name.c_str());
     if (status == ERROR_SUCCESS)
-        ForgetListingOf(parent);
+        Changed(key);
     if (parent != directory)
         close(parent);
     return status;
@@ -311,18 +318,13 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     if (directory < 0)
         return key == HKEY_USERS ? ERROR_NO_MORE_ITEMS : ERROR_INVALID_HANDLE;
 
-    struct stat st;
-    if (fstat(directory, &st) != 0)
-        return StatusFromErrno(errno);
-    if (index == 0 || !g_listing.valid || st.st_dev != g_listing.device ||
-        st.st_ino != g_listing.inode) {
+    if (index == 0 || !g_listing.valid || g_listing.handle != HandleId(key)) {
         g_listing.valid = false;
         LONG status = ListSubkeys(directory, &g_listing.names);
         if (status != ERROR_SUCCESS)
             return status;
         g_listing.valid = true;
-        g_listing.device = st.st_dev;
-        g_listing.inode = st.st_ino;
+        g_listing.handle = HandleId(key);
     }
     if (index >= g_listing.names.size())
         return ERROR_NO_MORE_ITEMS;
