@@ -11,7 +11,12 @@ top=$PWD
 RUNS=${RUNS:-3}
 
 native=$top/build/bench
-store=$native/registry
+# In memory where possible: on a disk, both the tool's and rm's figures are
+# mostly the file system's journal, and noisy with it.
+if [ -z "${BENCH_STORE:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    BENCH_STORE=/dev/shm/settings_cleaner-bench
+fi
+store=${BENCH_STORE:-$native/registry}
 users=$store/HKEY_USERS
 windows=$top/build/windows
 
@@ -21,7 +26,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -1)," \
      "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo), $(wine --version 2>/dev/null || echo 'no wine')"
-echo "Runs per figure: $RUNS (median)"
+echo "Runs per figure: $RUNS (median); native store: $store ($(df -T "$(dirname "$store")" | awk 'NR == 2 { print $2 }'))"
 echo
 
 # --- Native ----------------------------------------------------------------
