@@ -4,11 +4,11 @@
 #           and how its time grows with the number of hives;
 #   Wine:   the .exe against `reg delete ... /f` on Wine's registry, in the
 #           same wineserver session.
-# Medians of RUNS runs (default 3), all measured in this one run of the script.
+# Medians of RUNS runs (default 5), all measured in this one run of the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
-RUNS=${RUNS:-3}
+RUNS=${RUNS:-5}
 
 native=$top/build/bench
 # In memory where possible: on a disk, both the tool's and rm's figures are
