@@ -28,6 +28,20 @@ void Shell(const std::string& command)
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
+std::vector<std::string> EnumerateUsers()
+{
+    std::vector<std::string> names;
+    char name[1024];
+    FILETIME lastWrite;
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(HKEY_USERS, index, name, &length, nullptr, nullptr, nullptr,
+                          &lastWrite) != ERROR_SUCCESS)
+            return names;
+        names.push_back(name);
+    }
+}
+
 class DirectoryStore : public ::testing::Test {
 protected:
     void SetUp() override
@@ -53,15 +67,7 @@ TEST_F(DirectoryStore, LinksAreNeitherKeysNorFollowed)
               ERROR_SUCCESS);
     EXPECT_NE(RegDeleteKeyA(HKEY_USERS, "U\\Software\\Velk\\ZARPH"), ERROR_SUCCESS);
 
-    char name[1024];
-    DWORD length = sizeof name;
-    FILETIME lastWrite;
-    ASSERT_EQ(RegEnumKeyExA(HKEY_USERS, 0, name, &length, nullptr, nullptr, nullptr, &lastWrite),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(name, "U");
-    length = sizeof name;
-    EXPECT_NE(RegEnumKeyExA(HKEY_USERS, 1, name, &length, nullptr, nullptr, nullptr, &lastWrite),
-              ERROR_SUCCESS);
+    EXPECT_EQ(EnumerateUsers(), std::vector<std::string>{"U"});
     EXPECT_TRUE(IsDirectory(kOutside + "/Velk/ZARPH"));
 }
 
@@ -81,29 +87,7 @@ TEST_F(DirectoryStore, PathsCannotClimbOutOfTheStore)
 TEST_F(DirectoryStore, NamesWithBackslashesAreNotKeys)
 {
     Shell("mkdir -p '" + kRoot + "/HKEY_USERS/a\\b' '" + kRoot + "/HKEY_USERS/c'");
-    char name[1024];
-    DWORD length = sizeof name;
-    FILETIME lastWrite;
-    ASSERT_EQ(RegEnumKeyExA(HKEY_USERS, 0, name, &length, nullptr, nullptr, nullptr, &lastWrite),
-              ERROR_SUCCESS);
-    EXPECT_STREQ(name, "c");
-    length = sizeof name;
-    EXPECT_NE(RegEnumKeyExA(HKEY_USERS, 1, name, &length, nullptr, nullptr, nullptr, &lastWrite),
-              ERROR_SUCCESS);
-}
-
-std::vector<std::string> EnumerateUsers()
-{
-    std::vector<std::string> names;
-    char name[1024];
-    FILETIME lastWrite;
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(HKEY_USERS, index, name, &length, nullptr, nullptr, nullptr,
-                          &lastWrite) != ERROR_SUCCESS)
-            return names;
-        names.push_back(name);
-    }
+    EXPECT_EQ(EnumerateUsers(), std::vector<std::string>{"c"});
 }
 
 // Windows compares names as upper case, so '_' comes after the letters.
@@ -119,11 +103,7 @@ TEST_F(DirectoryStore, MissingStoreEnumeratesNothing)
 {
     Shell("rm -rf '" + kRoot + "'");
     RegistryStoreSetRoot(kRoot.c_str());
-    char name[1024];
-    DWORD length = sizeof name;
-    FILETIME lastWrite;
-    EXPECT_NE(RegEnumKeyExA(HKEY_USERS, 0, name, &length, nullptr, nullptr, nullptr, &lastWrite),
-              ERROR_SUCCESS);
+    EXPECT_TRUE(EnumerateUsers().empty());
 }
 
 } // namespace

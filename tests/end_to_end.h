@@ -22,6 +22,9 @@ std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives);
 ProgramRun RunProgram(const std::string& input);
 
 #ifdef _WIN32
+#include <windows.h>
+
+std::vector<std::string> SubkeyNames(HKEY key);
 // Denies everyone the given access rights on a key.
 void DenyAccess(const std::string& key, unsigned long rights);
 #endif

@@ -54,15 +54,7 @@ void Collect(const std::string& path, std::vector<std::string>* keys)
     if (RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS)
         return;
     keys->push_back(path);
-    std::vector<std::string> children;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        children.push_back(name);
-    }
+    std::vector<std::string> children = SubkeyNames(key);
     RegCloseKey(key);
     for (const std::string& child : children)
         Collect(path + "\\" + child, keys);
@@ -77,6 +69,19 @@ std::string ReadFile(const std::string& path)
 }
 
 } // namespace
+
+std::vector<std::string> SubkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char name[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            return names;
+        names.push_back(name);
+    }
+}
 
 bool RegistryEnforcesSecurity()
 {
