@@ -25,6 +25,12 @@ ProgramRun RunProgram(const std::string& input);
 #include <windows.h>
 
 std::vector<std::string> SubkeyNames(HKEY key);
-// Denies everyone the given access rights on a key.
+// Denies everyone the given access rights on a key (0: denies nothing).
 void DenyAccess(const std::string& key, unsigned long rights);
+
+struct Denial {
+    std::string key;
+    unsigned long rights;
+};
+Denial DenialFor(const Refusal& refusal);
 #endif

@@ -25,8 +25,10 @@ void Check(LONG status, const std::string& what)
         throw std::runtime_error(what + " failed with " + std::to_string(status));
 }
 
+} // namespace
+
 // A DACL that denies everyone the given rights and allows the rest.
-void SetDeny(const std::string& path, DWORD denied)
+void DenyAccess(const std::string& path, unsigned long denied)
 {
     HKEY key;
     Check(RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, WRITE_DAC, &key), "open " + path);
@@ -47,6 +49,8 @@ void SetDeny(const std::string& path, DWORD denied)
     RegCloseKey(key);
     Check(status, "set security of " + path);
 }
+
+namespace {
 
 void Collect(const std::string& path, std::vector<std::string>* keys)
 {
@@ -96,7 +100,7 @@ void ClearHives(const std::vector<std::string>& hives)
         std::vector<std::string> keys;
         Collect(hive, &keys);
         for (const std::string& key : keys)
-            SetDeny(key, 0);
+            DenyAccess(key, 0);
         RegDeleteTreeA(HKEY_USERS, hive.c_str());
         RegDeleteKeyA(HKEY_USERS, hive.c_str());
     }
@@ -120,35 +124,29 @@ void SeedKeys(const std::vector<std::string>& keys, const std::vector<std::strin
     }
 }
 
-void DenyAccess(const std::string& key, unsigned long rights)
+// What each refusal denies, and on which key: the probe opens the product
+// key to read, the removal opens the vendor key to create subkeys and the
+// product and options keys to write.
+Denial DenialFor(const Refusal& refusal)
 {
-    SetDeny(key, rights);
+    std::string product = refusal.hive + "\\Software\\Velk\\ZARPH";
+    switch (refusal.what) {
+    case Deny::ReadProduct:
+        return {product, KEY_QUERY_VALUE};
+    case Deny::CreateSubKeyVendor:
+        return {refusal.hive + "\\Software\\Velk", KEY_CREATE_SUB_KEY};
+    case Deny::WriteProduct:
+        return {product, KEY_SET_VALUE};
+    case Deny::WriteOptions:
+        break;
+    }
+    return {product + "\\Options", KEY_SET_VALUE};
 }
 
 void Refuse(const Refusal& refusal)
 {
-    std::string vendor = refusal.hive + "\\Software\\Velk";
-    std::string path;
-    DWORD denied = 0;
-    switch (refusal.what) {
-    case Deny::ReadProduct:
-        path = vendor + "\\ZARPH";
-        denied = KEY_QUERY_VALUE;
-        break;
-    case Deny::CreateSubKeyVendor:
-        path = vendor;
-        denied = KEY_CREATE_SUB_KEY;
-        break;
-    case Deny::WriteProduct:
-        path = vendor + "\\ZARPH";
-        denied = KEY_SET_VALUE;
-        break;
-    case Deny::WriteOptions:
-        path = vendor + "\\ZARPH\\Options";
-        denied = KEY_SET_VALUE;
-        break;
-    }
-    DenyAccess(path, denied);
+    Denial denial = DenialFor(refusal);
+    DenyAccess(denial.key, denial.rights);
 }
 
 std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives)

@@ -21,14 +21,24 @@ void Prepare(const RandomCase& c)
     ClearHives(c.hives);
     SeedKeys(std::vector<std::string>(c.keys.begin(), c.keys.end()), c.valueKeys);
 #ifdef _WIN32
-    // The probe reads, the removal opens the vendor key to create subkeys
-    // and the others to write.
-    std::map<std::string, unsigned long> denied;
+    // A key refused both ways gets one DACL denying both.
+    std::vector<Refusal> refusals;
+    auto hiveOf = [](const std::string& key) { return key.substr(0, key.find('\\')); };
+    auto endsWith = [](const std::string& key, const char* tail) {
+        std::string end = tail;
+        return key.size() >= end.size() && key.compare(key.size() - end.size(), end.size(), end) == 0;
+    };
     for (const std::string& key : c.refuseRead)
-        denied[key] |= KEY_QUERY_VALUE;
-    for (const std::string& key : c.refuseOpen) {
-        bool vendor = key.size() >= 5 && key.compare(key.size() - 5, 5, "\\Velk") == 0;
-        denied[key] |= vendor ? KEY_CREATE_SUB_KEY : KEY_SET_VALUE;
+        refusals.push_back({Deny::ReadProduct, hiveOf(key)});
+    for (const std::string& key : c.refuseOpen)
+        refusals.push_back({endsWith(key, "\\Velk")      ? Deny::CreateSubKeyVendor
+                            : endsWith(key, "\\Options") ? Deny::WriteOptions
+                                                          : Deny::WriteProduct,
+                            hiveOf(key)});
+    std::map<std::string, unsigned long> denied;
+    for (const Refusal& refusal : refusals) {
+        Denial denial = DenialFor(refusal);
+        denied[denial.key] |= denial.rights;
     }
     for (const auto& entry : denied)
         DenyAccess(entry.first, entry.second);
