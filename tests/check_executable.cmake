@@ -1,5 +1,6 @@
 # The Windows executable imports only DLLs that every Windows has and
-# carries its manifest. Run with -DEXE=... -DOBJDUMP=...
+# carries its manifest and the project's version. Run with -DEXE=...
+# -DOBJDUMP=... -DVERSION=...
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "objdump failed on ${EXE}")
@@ -26,3 +27,24 @@ foreach(text IN ITEMS "requestedExecutionLevel level=\"highestAvailable\"" "supp
   endif()
 endforeach()
 message(STATUS "manifest with highestAvailable and supported OS versions found")
+
+# The version resource's strings are UTF-16LE: an English and a Japanese block,
+# each with the version, and the manifest's identity with it too.
+function(utf16_hex text out)
+  string(HEX "${text}" hex)
+  string(REGEX REPLACE "(..)" "\\100" hex "${hex}")
+  set(${out} "${hex}" PARENT_SCOPE)
+endfunction()
+foreach(text IN ITEMS "040904B0" "041104B0" "FileVersion" "${VERSION}")
+  utf16_hex("${text}" needle)
+  string(FIND "${bytes}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the version resource lacks: ${text}")
+  endif()
+endforeach()
+string(HEX "name=\"Velk.ZARPH.SettingsCleaner\" version=\"${VERSION}.0\"" needle)
+string(FIND "${bytes}" "${needle}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the manifest's identity lacks version ${VERSION}.0")
+endif()
+message(STATUS "version ${VERSION} in the English and Japanese version blocks and the manifest")
