@@ -33,4 +33,11 @@ struct Denial {
     unsigned long rights;
 };
 Denial DenialFor(const Refusal& refusal);
+
+// Where the program and the tests are.
+std::string ProgramDirectory();
+// Runs any program with its standard input from input and its output, error
+// output included, into the result.
+ProgramRun RunCommand(const std::string& program, std::string commandLine,
+                      const std::string& input);
 #endif

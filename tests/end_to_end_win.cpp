@@ -9,15 +9,15 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace {
-
-std::string Directory()
+std::string ProgramDirectory()
 {
     char path[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string self(path, length);
     return self.substr(0, self.find_last_of('\\'));
 }
+
+namespace {
 
 void Check(LONG status, const std::string& what)
 {
@@ -159,7 +159,14 @@ std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives)
 
 ProgramRun RunProgram(const std::string& input)
 {
-    std::string dir = Directory();
+    std::string program = ProgramDirectory() + "\\settings_cleaner.exe";
+    return RunCommand(program, "\"" + program + "\"", input);
+}
+
+ProgramRun RunCommand(const std::string& program, std::string commandLine,
+                      const std::string& input)
+{
+    std::string dir = ProgramDirectory();
     std::string inPath = dir + "\\e2e-input.txt";
     std::string outPath = dir + "\\e2e-output.txt";
     std::ofstream(inPath, std::ios::binary) << input;
@@ -176,8 +183,6 @@ ProgramRun RunProgram(const std::string& input)
     startup.hStdOutput = out;
     startup.hStdError = out;
     PROCESS_INFORMATION process = {};
-    std::string program = dir + "\\settings_cleaner.exe";
-    std::string commandLine = "\"" + program + "\"";
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                         nullptr, &startup, &process))
         throw std::runtime_error("cannot start " + program);
