@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Configures, builds and tests every preset: the native build on its
 # directory store (end-to-end cases also under valgrind), the same under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows
-# executable under Wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the Windows executable
+# under Wine, then the release (unsigned and signed) from clean trees.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,3 +16,4 @@ trap stop_wine EXIT
 cmake --workflow --preset native
 cmake --workflow --preset asan
 cmake --workflow --preset windows
+tests/release_test.sh
