@@ -23,7 +23,8 @@ int main()
         char out[16384];
         char* outPtr = out;
         size_t outLeft = sizeof out;
-        while (inLeft > 0 && iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+        while (inLeft > 0 &&
+               iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
             if (errno == EINVAL)
                 break; // a character split between reads: keep its first byte
             *outPtr++ = '?';

@@ -29,10 +29,10 @@ TEST(CmdClient, BatchFilePipesTheAnswerAndSeesTheExitStatus)
     ProgramRun run = RunCommand(cmd, "cmd.exe /c \"" + batch + "\"", "");
     DeleteFileA(batch.c_str());
 
-    EXPECT_EQ(run.output, SjisConsole(MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED
-                                          u8"1個のZARPHのデータを削除しました。\n"
-                                          MSG_PRESS_ENTER "exit status 0\n"
-                                          MSG_PROMPT MSG_CANCELLED MSG_PRESS_ENTER
+    EXPECT_EQ(run.output,
+              SjisConsole(MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+                              MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER
+                                          "exit status 0\n" MSG_PROMPT MSG_CANCELLED MSG_PRESS_ENTER
                                           "exit status 1\n"));
     std::vector<std::string> left = KeysOfHives(hives);
     std::vector<std::string> expected = E2EVendorOnly(E2E_HIVE_A);

@@ -35,7 +35,7 @@ std::vector<std::string> Sorted(std::vector<std::string> keys)
 
 struct RemovalCase {
     const char* name;
-    std::vector<std::string> keys; // below the vendor key
+    std::vector<std::string> keys;                    // below the vendor key
     std::vector<std::pair<Op, std::string>> refusals; // below the vendor key
     const char* output;
     int result;

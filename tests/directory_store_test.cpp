@@ -47,7 +47,7 @@ protected:
     void SetUp() override
     {
         Shell("rm -rf '" + std::string(STORE_DIR) + "' && mkdir -p '" + kRoot + "/HKEY_USERS' '" +
-            kOutside + "/Velk/ZARPH'");
+              kOutside + "/Velk/ZARPH'");
         RegistryStoreSetRoot(kRoot.c_str());
     }
 };
@@ -55,7 +55,7 @@ protected:
 TEST_F(DirectoryStore, LinksAreNeitherKeysNorFollowed)
 {
     Shell("mkdir -p '" + kRoot + "/HKEY_USERS/U' && ln -s '" + kOutside + "' '" + kRoot +
-        "/HKEY_USERS/U/Software' && ln -s '" + kOutside + "' '" + kRoot + "/HKEY_USERS/Linked'");
+          "/HKEY_USERS/U/Software' && ln -s '" + kOutside + "' '" + kRoot + "/HKEY_USERS/Linked'");
 
     HKEY key;
     EXPECT_NE(RegOpenKeyExA(HKEY_USERS, "U\\Software\\Velk\\ZARPH", 0, KEY_READ, &key),
@@ -94,9 +94,9 @@ TEST_F(DirectoryStore, NamesWithBackslashesAreNotKeys)
 TEST_F(DirectoryStore, OrderIsWindowsOrder)
 {
     Shell("cd '" + kRoot + "/HKEY_USERS' && mkdir _x b A S-1-5-21-1_Classes S-1-5-21-1 S-1-5-21-2");
-    EXPECT_EQ(EnumerateUsers(), (std::vector<std::string>{"A", "b", "S-1-5-21-1",
-                                                          "S-1-5-21-1_Classes", "S-1-5-21-2",
-                                                          "_x"}));
+    EXPECT_EQ(EnumerateUsers(),
+              (std::vector<std::string>{"A", "b", "S-1-5-21-1", "S-1-5-21-1_Classes", "S-1-5-21-2",
+                                        "_x"}));
 }
 
 TEST_F(DirectoryStore, MissingStoreEnumeratesNothing)

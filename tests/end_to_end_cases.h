@@ -11,10 +11,10 @@
 // What a real registry can refuse through a key's security: these cases run
 // only where the registry enforces it.
 enum class Deny {
-    ReadProduct,         // the probe's open for reading
-    CreateSubKeyVendor,  // opening the vendor key to create subkeys
-    WriteProduct,        // opening the product key to write
-    WriteOptions,        // opening the options key to write
+    ReadProduct,        // the probe's open for reading
+    CreateSubKeyVendor, // opening the vendor key to create subkeys
+    WriteProduct,       // opening the product key to write
+    WriteOptions,       // opening the options key to write
 };
 
 struct Refusal {
@@ -28,9 +28,9 @@ struct EndToEndCase {
     std::vector<std::string> keys;   // relative to HKEY_USERS; hives are the first components
     std::vector<std::string> values; // keys that get a value each
     std::vector<Refusal> refusals;
-    const char* output;              // UTF-8; Shift_JIS with CR LF on the console
+    const char* output; // UTF-8; Shift_JIS with CR LF on the console
     int exitStatus;
-    std::vector<std::string> left;   // every key of the seeded hives afterwards
+    std::vector<std::string> left; // every key of the seeded hives afterwards
 };
 
 inline void PrintTo(const EndToEndCase& c, std::ostream* os)
@@ -108,8 +108,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          {E2E_HIVE_A "\\Software\\Velk\\ZARPH", E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options",
           E2E_HIVE_B "\\Software\\Velk\\ZARPH\\Options\\Host0"},
          {},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED E2E_FOUND(E2E_HIVE_B) MSG_DELETED
-             u8"2個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED E2E_FOUND(E2E_HIVE_B)
+             MSG_DELETED u8"2個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
          0,
          E2EVendorOnly(E2E_HIVE_A) + E2EVendorOnly(E2E_HIVE_B) + E2EPath(E2E_HIVE_C, {})},
         {"GapInNumberingKeepsTheRest",
@@ -119,9 +119,9 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
              E2ESettings(E2E_HIVE_B),
          {},
          {},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED E2E_FOUND(E2E_HIVE_B) MSG_DELETED
-             u8"1個のZARPHのデータを削除しました。\n"
-             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED E2E_FOUND(E2E_HIVE_B)
+             MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
+                         u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
          0,
          E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH", "Options", "Host3"}) +
              E2EVendorOnly(E2E_HIVE_B)},
@@ -131,9 +131,9 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
              std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Window"},
          {},
          {},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED
-             u8"0個のZARPHのデータを削除しました。\n"
-             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+             MSG_NOT_DELETED u8"0個のZARPHのデータを削除しました。\n"
+                             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
          0,
          E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH", "Window"})},
         {"ProductWithoutOptions",
@@ -141,8 +141,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH"}),
          {},
          {},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
-             MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+             MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
          0,
          E2EVendorOnly(E2E_HIVE_A)},
         {"LongAnswerLineNeedsNoSecondEnter",
@@ -150,8 +150,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A),
          {},
          {},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
-             MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+             MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
          0,
          E2EVendorOnly(E2E_HIVE_A)},
         // Refusals through key security.
@@ -160,8 +160,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A) + E2ESettings(E2E_HIVE_B),
          {},
          {{Deny::ReadProduct, E2E_HIVE_A}},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_B) MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
-             MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_B)
+             MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
          0,
          E2ESettings(E2E_HIVE_A) + E2EVendorOnly(E2E_HIVE_B)},
         {"VendorRefusesCreatingSubkeys",
@@ -169,8 +169,9 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A),
          {},
          {{Deny::CreateSubKeyVendor, E2E_HIVE_A}},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) u8"0個のZARPHのデータを削除しました。\n"
-             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(
+             E2E_HIVE_A) u8"0個のZARPHのデータを削除しました。\n"
+                         u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
          0,
          E2ESettings(E2E_HIVE_A)},
         {"ProductRefusesWriting",
@@ -178,9 +179,9 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A),
          {},
          {{Deny::WriteProduct, E2E_HIVE_A}},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED
-             u8"0個のZARPHのデータを削除しました。\n"
-             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+             MSG_NOT_DELETED u8"0個のZARPHのデータを削除しました。\n"
+                             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
          0,
          E2ESettings(E2E_HIVE_A)},
         {"OptionsRefusesWriting",
@@ -188,9 +189,9 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A),
          {},
          {{Deny::WriteOptions, E2E_HIVE_A}},
-         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED
-             u8"0個のZARPHのデータを削除しました。\n"
-             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+             MSG_NOT_DELETED u8"0個のZARPHのデータを削除しました。\n"
+                             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
          0,
          E2ESettings(E2E_HIVE_A)},
     };

@@ -69,9 +69,10 @@ TEST_P(Hostile, NothingGoesWithoutAFirstYAndTheRunEnds)
     ProgramRun run = RunProgram(h.input);
 
     if (h.proceeds) {
-        EXPECT_EQ(run.output, SjisConsole(MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED
-                                              u8"1個のZARPHのデータを削除しました。\n"
-                                              MSG_PRESS_ENTER));
+        EXPECT_EQ(run.output,
+                  SjisConsole(
+                      MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+                          MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER));
         EXPECT_EQ(run.exitStatus, 0);
         EXPECT_THAT(Sorted(KeysOfHives(hives)),
                     ::testing::ElementsAreArray(Sorted(E2EVendorOnly(E2E_HIVE_A))));

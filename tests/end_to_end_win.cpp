@@ -163,8 +163,7 @@ ProgramRun RunProgram(const std::string& input)
     return RunCommand(program, "\"" + program + "\"", input);
 }
 
-ProgramRun RunCommand(const std::string& program, std::string commandLine,
-                      const std::string& input)
+ProgramRun RunCommand(const std::string& program, std::string commandLine, const std::string& input)
 {
     std::string dir = ProgramDirectory();
     std::string inPath = dir + "\\e2e-input.txt";

@@ -282,8 +282,8 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
 {
-    std::string line = "RegOpenKeyExA(" + HandleName(key) + ", " + Quote(subKey) + ", " +
-                       Hex(access) + ")";
+    std::string line =
+        "RegOpenKeyExA(" + HandleName(key) + ", " + Quote(subKey) + ", " + Hex(access) + ")";
     if (options != 0 || result == nullptr || subKey == nullptr)
         g_misuse.push_back("unexpected arguments: " + line);
     std::string base;
@@ -308,8 +308,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DW
                      REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
                      LPDWORD disposition)
 {
-    std::string line = "RegCreateKeyExA(" + HandleName(key) + ", " + Quote(subKey) + ", " +
-                        Hex(access) + ")";
+    std::string line =
+        "RegCreateKeyExA(" + HandleName(key) + ", " + Quote(subKey) + ", " + Hex(access) + ")";
     if (reserved != 0 || keyClass == nullptr || std::strcmp(keyClass, "") != 0 ||
         options != REG_OPTION_NON_VOLATILE || security != nullptr || result == nullptr ||
         disposition == nullptr || subKey == nullptr)

@@ -16,8 +16,14 @@ namespace {
 class Draw {
 public:
     explicit Draw(std::uint64_t seed) : engine_(seed) {}
-    bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(engine_) < p; }
-    int Upto(int n) { return std::uniform_int_distribution<int>(0, n)(engine_); }
+    bool Chance(double p)
+    {
+        return std::uniform_real_distribution<double>(0, 1)(engine_) < p;
+    }
+    int Upto(int n)
+    {
+        return std::uniform_int_distribution<int>(0, n)(engine_);
+    }
     template <typename T>
     const T& Pick(const std::vector<T>& items)
     {
@@ -160,8 +166,7 @@ struct Model {
         if (Open(product)) {
             if (Open(options)) {
                 for (const char* prefix : {"Host", "History"})
-                    for (int n = 0; Delete(options + "\\" + prefix + std::to_string(n)); ++n) {
-                    }
+                    for (int n = 0; Delete(options + "\\" + prefix + std::to_string(n)); ++n) {}
             }
             Delete(options);
         }
@@ -249,8 +254,9 @@ RandomCase GenerateCase(std::uint64_t seed, const RandomBackend& backend)
     Draw draw(seed);
     RandomCase c;
     c.seed = seed;
-    static const std::vector<std::string> answers = {
-        "y\n\n", "y\n\n", "y\n\n", "Y\n\n", "yes\n", "y", "n\n\n", "\n\n", "", " y\n", "N\n"};
+    static const std::vector<std::string> answers = {"y\n\n", "y\n\n", "y\n\n", "Y\n\n",
+                                                     "yes\n", "y",     "n\n\n", "\n\n",
+                                                     "",      " y\n",  "N\n"};
     c.input = draw.Pick(answers);
     int hives = draw.Upto(4);
     std::set<int> used;

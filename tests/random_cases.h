@@ -12,13 +12,13 @@
 struct RandomCase {
     std::uint64_t seed = 0;
     std::string input;
-    std::vector<std::string> hives;       // in the order they were made
-    std::set<std::string> keys;           // every key, hives included
-    std::vector<std::string> valueKeys;   // keys that hold a value
-    std::set<std::string> refuseRead;     // product keys the probe cannot open
-    std::set<std::string> refuseOpen;     // keys that will not open for the removal
-    std::set<std::string> refuseDelete;   // keys that will not be deleted
-    long enumerationFailsAt = -1;         // index of HKEY_USERS enumeration that fails
+    std::vector<std::string> hives;     // in the order they were made
+    std::set<std::string> keys;         // every key, hives included
+    std::vector<std::string> valueKeys; // keys that hold a value
+    std::set<std::string> refuseRead;   // product keys the probe cannot open
+    std::set<std::string> refuseOpen;   // keys that will not open for the removal
+    std::set<std::string> refuseDelete; // keys that will not be deleted
+    long enumerationFailsAt = -1;       // index of HKEY_USERS enumeration that fails
 };
 
 struct RandomBackend {
@@ -26,9 +26,9 @@ struct RandomBackend {
     bool refusesOpens;
     bool refusesDeletes;
     bool failsEnumeration;
-    void (*prepare)(const RandomCase& c);   // seeds the registry, applies refusals
+    void (*prepare)(const RandomCase& c); // seeds the registry, applies refusals
     std::vector<std::string> (*keysLeft)(const RandomCase& c);
-    std::string (*problems)();              // misuse the backend saw, "" when none
+    std::string (*problems)(); // misuse the backend saw, "" when none
     void (*cleanup)(const RandomCase& c);
 };
 

@@ -40,7 +40,8 @@ std::string Problems()
 
 void Cleanup(const RandomCase&) {}
 
-const RandomBackend kFake = {"in-memory registry", true, true, true, Prepare, KeysLeft, Problems, Cleanup};
+const RandomBackend kFake =
+    {"in-memory registry", true, true, true, Prepare, KeysLeft, Problems, Cleanup};
 
 TEST(RandomRegistries, InMemoryAgreesWithTheModel)
 {

@@ -26,14 +26,15 @@ void Prepare(const RandomCase& c)
     auto hiveOf = [](const std::string& key) { return key.substr(0, key.find('\\')); };
     auto endsWith = [](const std::string& key, const char* tail) {
         std::string end = tail;
-        return key.size() >= end.size() && key.compare(key.size() - end.size(), end.size(), end) == 0;
+        return key.size() >= end.size() &&
+               key.compare(key.size() - end.size(), end.size(), end) == 0;
     };
     for (const std::string& key : c.refuseRead)
         refusals.push_back({Deny::ReadProduct, hiveOf(key)});
     for (const std::string& key : c.refuseOpen)
         refusals.push_back({endsWith(key, "\\Velk")      ? Deny::CreateSubKeyVendor
                             : endsWith(key, "\\Options") ? Deny::WriteOptions
-                                                          : Deny::WriteProduct,
+                                                         : Deny::WriteProduct,
                             hiveOf(key)});
     std::map<std::string, unsigned long> denied;
     for (const Refusal& refusal : refusals) {

@@ -72,9 +72,9 @@ HKEY Create(const std::string& path, DWORD* disposition = nullptr)
     char noClass[] = "";
     DWORD ignored;
     HKEY key = nullptr;
-    LONG status = RegCreateKeyExA(HKEY_USERS, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
-                                  KEY_WRITE | KEY_READ, nullptr, &key,
-                                  disposition ? disposition : &ignored);
+    LONG status =
+        RegCreateKeyExA(HKEY_USERS, path.c_str(), 0, noClass, REG_OPTION_NON_VOLATILE,
+                        KEY_WRITE | KEY_READ, nullptr, &key, disposition ? disposition : &ignored);
     EXPECT_EQ(status, ERROR_SUCCESS) << path;
     return key;
 }
@@ -106,8 +106,14 @@ std::vector<std::string> Enumerate(HKEY key)
 
 class RegistryContract : public ::testing::Test {
 protected:
-    void SetUp() override { RemoveHive(); }
-    void TearDown() override { RemoveHive(); }
+    void SetUp() override
+    {
+        RemoveHive();
+    }
+    void TearDown() override
+    {
+        RemoveHive();
+    }
 };
 
 TEST_F(RegistryContract, EnumerationByIndexInRegistryOrderThenFailure)
@@ -215,8 +221,8 @@ TEST_F(RegistryContract, CreateMakesEveryMissingKeyOnTheWayAndOpensExisting)
     // Relative to an open key as well.
     char noClass[] = "";
     HKEY child;
-    ASSERT_EQ(RegCreateKeyExA(key, "Other\\Deeper", 0, noClass, REG_OPTION_NON_VOLATILE,
-                              KEY_WRITE, nullptr, &child, &disposition),
+    ASSERT_EQ(RegCreateKeyExA(key, "Other\\Deeper", 0, noClass, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                              nullptr, &child, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(child), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
@@ -279,8 +285,7 @@ TEST_F(RegistryContract, EveryHandleCanBeClosed)
 {
     HKEY created = Create(InHive("A"));
     HKEY opened;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, InHive("A").c_str(), 0, KEY_READ, &opened),
-              ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, InHive("A").c_str(), 0, KEY_READ, &opened), ERROR_SUCCESS);
     HKEY vendorLike;
     char noClass[] = "";
     DWORD disposition;

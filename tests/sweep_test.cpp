@@ -211,11 +211,7 @@ const Sweep kSweeps[] = {
      {FoundLine(std::string(1023, 'L')), kDeleted, DeletedCountLine(1)}},
     // A name that does not fit the buffer ends the enumeration like any
     // other failure.
-    {"HiveNameOf1024CharactersEndsTheSweep",
-     {std::string(1024, 'A'), "B"},
-     {},
-     {},
-     {kNoneFound}},
+    {"HiveNameOf1024CharactersEndsTheSweep", {std::string(1024, 'A'), "B"}, {}, {}, {kNoneFound}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, Sweeps, ::testing::ValuesIn(kSweeps),
@@ -233,8 +229,8 @@ TEST_F(InProcess, EnumerationFailureEndsTheSweep)
         fake_console::Reset("y\n\n");
 
         EXPECT_EQ(RunSettingsCleaner(), 0);
-        std::string swept = failAt == 0 ? Sjis(MSG_NONE_FOUND)
-                                         : FoundLine("A") + kDeleted + DeletedCountLine(1);
+        std::string swept =
+            failAt == 0 ? Sjis(MSG_NONE_FOUND) : FoundLine("A") + kDeleted + DeletedCountLine(1);
         EXPECT_EQ(fake_console::Output(), Sjis(MSG_PROMPT) + swept + Sjis(MSG_PRESS_ENTER));
         TearDown();
     }

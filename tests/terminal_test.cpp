@@ -73,8 +73,10 @@ TEST(Terminal, PromptShowsBeforeInputThenRunsToTheEnd)
     waitpid(child, &status, 0);
     close(terminal);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(screen, SjisConsole(MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED
-                                      u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER));
+    EXPECT_EQ(screen,
+              SjisConsole(
+                  MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
+                      MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER));
     ClearHives(hives);
 }
 
