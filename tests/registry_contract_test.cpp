@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #endif
 
@@ -59,6 +60,17 @@ void RemoveHive()
     std::string command = "rm -rf '" + kRoot + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
     RegistryStoreSetRoot(kRoot.c_str());
+}
+
+int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir) != nullptr)
+            ++count;
+        closedir(dir);
+    }
+    return count;
 }
 #endif
 
@@ -109,11 +121,21 @@ protected:
     void SetUp() override
     {
         RemoveHive();
+#ifndef _WIN32
+        descriptors_ = OpenDescriptors();
+#endif
     }
     void TearDown() override
     {
+#ifndef _WIN32
+        // Once its handles are closed, the store holds no descriptor.
+        EXPECT_EQ(OpenDescriptors(), descriptors_) << "descriptors left open";
+#endif
         RemoveHive();
     }
+
+private:
+    int descriptors_ = 0;
 };
 
 TEST_F(RegistryContract, EnumerationByIndexInRegistryOrderThenFailure)
@@ -247,6 +269,46 @@ TEST_F(RegistryContract, DeleteFailsWhileSubkeysExistOrKeyIsMissing)
     EXPECT_FALSE(Exists(InHive("Software\\Velk\\ZARPH")));
     EXPECT_TRUE(Exists(InHive("Software\\Velk")));
     RegCloseKey(vendor);
+}
+
+TEST_F(RegistryContract, NamesMatchIgnoringCaseAndKeepTheirSpelling)
+{
+    RegCloseKey(Create(InHive("software\\Velk\\zarph\\Options\\host0")));
+
+    // Open, create and delete find a key under any spelling.
+    EXPECT_TRUE(Exists(InHive("SOFTWARE\\velk\\ZARPH\\options\\HOST0")));
+    std::string lowerHive = kHive;
+    lowerHive[0] = 's';
+    EXPECT_TRUE(Exists(lowerHive + "\\Software\\VELK"));
+    DWORD disposition = 0;
+    HKEY vendor = Create(InHive("Software\\Velk"), &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+    HKEY product = Create(InHive("Software\\Velk\\ZARPH"), &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+    HKEY options = Create(InHive("SOFTWARE\\VELK\\ZARPH\\OPTIONS"), &disposition);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+    // A new key keeps the spelling it was made with.
+    RegCloseKey(Create(InHive("SOFTWARE\\VELK\\ZARPH\\OPTIONS\\History0")));
+
+    // The stored spellings stay, and no second key appears.
+    HKEY hive;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_USERS, kHive, 0, KEY_READ, &hive), ERROR_SUCCESS);
+    EXPECT_THAT(Enumerate(hive), ElementsAre("software"));
+    RegCloseKey(hive);
+    EXPECT_THAT(Enumerate(vendor), ElementsAre("zarph"));
+    EXPECT_THAT(Enumerate(product), ElementsAre("Options"));
+    EXPECT_THAT(Enumerate(options), ElementsAre("History0", "host0"));
+
+    EXPECT_EQ(RegDeleteKeyA(options, "Host0"), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(options, "HISTORY0"), ERROR_SUCCESS);
+    EXPECT_NE(RegDeleteKeyA(options, "host0"), ERROR_SUCCESS);
+    RegCloseKey(options);
+    EXPECT_EQ(RegDeleteKeyA(product, "OPTIONS"), ERROR_SUCCESS);
+    RegCloseKey(product);
+    EXPECT_EQ(RegDeleteKeyA(vendor, "ZARPH"), ERROR_SUCCESS);
+    RegCloseKey(vendor);
+    EXPECT_FALSE(Exists(InHive("software\\Velk\\zarph")));
+    EXPECT_TRUE(Exists(InHive("software\\Velk")));
 }
 
 TEST_F(RegistryContract, ValuesDoNotHinderDeleteAndGoWithTheKey)

@@ -1,12 +1,17 @@
 // Registry calls over a directory tree. Every key handle owns a directory
 // descriptor and every step below it is taken with openat and O_NOFOLLOW, so
-// a link planted in the store never leads a deletion outside it.
+// a link planted in the store never leads a deletion outside it. Names match
+// ignoring ASCII case, as in the registry, and keep the spelling they were
+// made with. Nothing is held between calls but the open handles themselves
+// and one enumeration listing, so a process that closes its handles holds
+// no descriptor of the store.
 #include "registry.h"
 #include "registry_store.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -27,13 +32,13 @@ struct HKEY__ {
 namespace {
 
 std::string g_root = REGISTRY_ROOT;
-int g_usersFd = -1;
 
 // The sorted subkey names of the key last enumerated. A sweep asks for index
 // 0, 1, 2, ... of one handle; listing the directory once per sweep keeps it
 // linear in the number of hives. Index 0 always lists afresh, and so does a
 // change made through the same handle. Changes through other handles or by
-// other processes show from the next index 0 on.
+// other processes show from the next index 0 on. The end of an enumeration
+// and the close of its handle let the listing go.
 struct Listing {
     bool valid = false;
     unsigned long handle = 0;
@@ -44,6 +49,39 @@ unsigned long g_nextHandleId = 1;
 
 const int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// A descriptor or directory stream given back on every way out of a scope,
+// exceptions included.
+struct Descriptor {
+    int fd = -1;
+    Descriptor() = default;
+    explicit Descriptor(int d) : fd(d) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    int Release()
+    {
+        int d = fd;
+        fd = -1;
+        return d;
+    }
+};
+
+struct DirectoryStream {
+    DIR* dir;
+    explicit DirectoryStream(DIR* d) : dir(d) {}
+    DirectoryStream(const DirectoryStream&) = delete;
+    DirectoryStream& operator=(const DirectoryStream&) = delete;
+    ~DirectoryStream()
+    {
+        if (dir != nullptr)
+            closedir(dir);
+    }
+};
+
 LONG StatusFromErrno(int error)
 {
     switch (error) {
@@ -53,9 +91,22 @@ LONG StatusFromErrno(int error)
         return ERROR_FILE_NOT_FOUND;
     case EBADF:
         return ERROR_INVALID_HANDLE;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
     default:
         return ERROR_ACCESS_DENIED;
     }
+}
+
+// The exact name is no key there: absent, a value, or a link.
+bool NoSuchKey(int error)
+{
+    return error == ENOENT || error == ENOTDIR || error == ELOOP;
+}
+
+std::string UsersPath()
+{
+    return g_root + "/HKEY_USERS";
 }
 
 bool EnsureDirectories(const std::string& path)
@@ -69,19 +120,23 @@ bool EnsureDirectories(const std::string& path)
     }
 }
 
-// The directory of a handle; HKEY_USERS is opened on first use, and the
-// store's own directories are made when a key is to be created in them.
-int DirectoryOf(HKEY key, bool create)
-{
-    if (key != HKEY_USERS)
-        return key == nullptr ? -1 : key->fd;
-    if (g_usersFd < 0) {
-        std::string users = g_root + "/HKEY_USERS";
-        if (create)
-            EnsureDirectories(users);
-        g_usersFd = open(users.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Where the names below a handle are resolved: the handle's descriptor, or
+// for HKEY_USERS the store's path, so that no descriptor is held for it.
+struct Parent {
+    int fd;             // AT_FDCWD for HKEY_USERS
+    std::string prefix; // put before each name: the HKEY_USERS path and a slash
+
+    std::string Name(const std::string& name) const
+    {
+        return prefix + name;
     }
-    return g_usersFd;
+};
+
+Parent ParentOf(HKEY key)
+{
+    if (key == HKEY_USERS)
+        return {AT_FDCWD, UsersPath() + "/"};
+    return {key->fd, ""};
 }
 
 unsigned long HandleId(HKEY key)
@@ -113,12 +168,19 @@ bool SplitPath(const char* subKey, std::vector<std::string>* parts)
     }
 }
 
-bool IsSubdirectory(int directory, const dirent* entry)
+// A subkey is a real directory; anything else in a key's directory (files,
+// links) is one of its values. False also when the type cannot be told.
+bool IsSubdirectory(int directory, const dirent* entry, bool* known)
 {
+    *known = true;
     if (entry->d_type != DT_UNKNOWN)
         return entry->d_type == DT_DIR;
     struct stat st;
-    return fstatat(directory, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+    if (fstatat(directory, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        *known = false;
+        return false;
+    }
+    return S_ISDIR(st.st_mode);
 }
 
 bool IsDotEntry(const char* name)
@@ -126,17 +188,36 @@ bool IsDotEntry(const char* name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+// A backslash cannot stand in a key name: such a directory is no key.
+bool IsKey(int directory, const dirent* entry)
+{
+    bool known;
+    return !IsDotEntry(entry->d_name) && std::strchr(entry->d_name, '\\') == nullptr &&
+           IsSubdirectory(directory, entry, &known);
+}
+
+unsigned char Upper(char c)
+{
+    unsigned char u = static_cast<unsigned char>(c);
+    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+bool SameIgnoringCase(const char* a, const std::string& b)
+{
+    size_t i = 0;
+    for (; a[i] != '\0' && i < b.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i]))
+            return false;
+    return a[i] == '\0' && i == b.size();
+}
+
 // The registry orders names with ASCII letters compared as upper case.
 bool RegistryOrder(const std::string& a, const std::string& b)
 {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<unsigned char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<unsigned char>(y - 'a' + 'A');
+        unsigned char x = Upper(a[i]);
+        unsigned char y = Upper(b[i]);
         if (x != y)
             return x < y;
     }
@@ -145,56 +226,102 @@ bool RegistryOrder(const std::string& a, const std::string& b)
     return a < b;
 }
 
-LONG ListSubkeys(int directory, std::vector<std::string>* names)
+// Opens a key's directory for listing.
+LONG OpenListing(const Parent& parent, Descriptor* listFd, DirectoryStream* stream)
 {
-    int listFd = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0)
+    listFd->fd = parent.fd == AT_FDCWD
+                     ? open(UsersPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                     : openat(parent.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd->fd < 0)
         return StatusFromErrno(errno);
-    DIR* dir = fdopendir(listFd);
-    if (dir == nullptr) {
-        close(listFd);
-        return ERROR_ACCESS_DENIED;
-    }
+    stream->dir = fdopendir(listFd->fd);
+    if (stream->dir == nullptr)
+        return StatusFromErrno(errno);
+    listFd->Release(); // the stream owns it now
+    return ERROR_SUCCESS;
+}
+
+LONG ListSubkeys(const Parent& parent, std::vector<std::string>* names)
+{
+    Descriptor listFd;
+    DirectoryStream stream(nullptr);
+    LONG status = OpenListing(parent, &listFd, &stream);
+    if (status != ERROR_SUCCESS)
+        return status;
     names->clear();
-    while (const dirent* entry = readdir(dir)) {
-        // A backslash cannot stand in a key name: such a directory is no key.
-        if (IsDotEntry(entry->d_name) || std::strchr(entry->d_name, '\\') != nullptr)
-            continue;
-        if (IsSubdirectory(listFd, entry))
+    while (const dirent* entry = readdir(stream.dir))
+        if (IsKey(dirfd(stream.dir), entry))
             names->push_back(entry->d_name);
-    }
-    closedir(dir);
     std::sort(names->begin(), names->end(), RegistryOrder);
     return ERROR_SUCCESS;
 }
 
-// Opens (and with create, makes) every component below directory. The
-// result is a new descriptor owned by the caller.
-LONG WalkPath(int directory, const std::vector<std::string>& parts, bool create, bool* created,
-              int* result)
+// The stored spelling of a subkey named name ignoring case. Only a name that
+// is not found as spelled gets here. Should a store hold several spellings,
+// the first in byte order is taken, whatever order the directory lists.
+bool FindStoredName(const Parent& parent, const std::string& name, std::string* stored)
+{
+    Descriptor listFd;
+    DirectoryStream stream(nullptr);
+    if (OpenListing(parent, &listFd, &stream) != ERROR_SUCCESS)
+        return false;
+    bool found = false;
+    while (const dirent* entry = readdir(stream.dir)) {
+        if (!SameIgnoringCase(entry->d_name, name) || !IsKey(dirfd(stream.dir), entry))
+            continue;
+        if (!found || std::strcmp(entry->d_name, stored->c_str()) < 0)
+            *stored = entry->d_name;
+        found = true;
+    }
+    return found;
+}
+
+// Opens the subkey name of parent under any spelling. On success *fd is a new
+// descriptor; otherwise the errno of the failure is returned.
+int OpenSubkey(const Parent& parent, const std::string& name, int* fd)
+{
+    *fd = openat(parent.fd, parent.Name(name).c_str(), kDirFlags);
+    if (*fd >= 0)
+        return 0;
+    int error = errno;
+    std::string stored;
+    if (!NoSuchKey(error) || !FindStoredName(parent, name, &stored))
+        return error;
+    *fd = openat(parent.fd, parent.Name(stored).c_str(), kDirFlags);
+    return *fd >= 0 ? 0 : errno;
+}
+
+// Opens (and with create, makes) every component below parent. The result is
+// a new descriptor owned by the caller.
+LONG WalkPath(const Parent& top, const std::vector<std::string>& parts, bool create, bool* created,
+              Descriptor* result)
 {
     if (parts.empty()) {
-        *result = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        return *result < 0 ? StatusFromErrno(errno) : ERROR_SUCCESS;
+        result->fd = top.fd == AT_FDCWD
+                         ? open(UsersPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                         : openat(top.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return result->fd < 0 ? StatusFromErrno(errno) : ERROR_SUCCESS;
     }
-    int current = directory;
+    Descriptor current;
     for (const std::string& part : parts) {
-        int next = openat(current, part.c_str(), kDirFlags);
-        if (next < 0 && errno == ENOENT && create) {
-            bool made = mkdirat(current, part.c_str(), 0777) == 0;
-            if (made)
+        Parent parent = current.fd < 0 ? top : Parent{current.fd, ""};
+        int next = -1;
+        int error = OpenSubkey(parent, part, &next);
+        if (error == ENOENT && create) {
+            if (parent.fd == AT_FDCWD)
+                EnsureDirectories(UsersPath());
+            if (mkdirat(parent.fd, parent.Name(part).c_str(), 0777) == 0)
                 *created = true;
-            if (made || errno == EEXIST)
-                next = openat(current, part.c_str(), kDirFlags);
+            else if (errno != EEXIST)
+                return StatusFromErrno(errno);
+            error = OpenSubkey(parent, part, &next);
         }
-        int error = errno;
-        if (current != directory)
-            close(current);
-        if (next < 0)
+        if (error != 0)
             return StatusFromErrno(error);
-        current = next;
+        Descriptor opened(next);
+        std::swap(current.fd, opened.fd);
     }
-    *result = current;
+    result->fd = current.Release();
     return ERROR_SUCCESS;
 }
 
@@ -202,132 +329,125 @@ LONG OpenOrCreate(HKEY key, LPCSTR subKey, bool create, PHKEY result, LPDWORD di
 {
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
-    int directory = DirectoryOf(key, create);
-    if (directory < 0)
-        return key == HKEY_USERS ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
     std::vector<std::string> parts;
     if (subKey != nullptr && subKey[0] != '\0' && !SplitPath(subKey, &parts))
         return ERROR_BAD_PATHNAME;
     bool created = false;
-    int fd = -1;
-    LONG status = WalkPath(directory, parts, create, &created, &fd);
+    Descriptor fd;
+    LONG status = WalkPath(ParentOf(key), parts, create, &created, &fd);
     if (created)
         Changed(key);
     if (status != ERROR_SUCCESS)
         return status;
-    *result = new HKEY__{fd, g_nextHandleId++};
+    HKEY handle = new (std::nothrow) HKEY__{fd.fd, g_nextHandleId};
+    if (handle == nullptr)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    fd.Release();
+    ++g_nextHandleId;
+    *result = handle;
     if (disposition != nullptr)
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
 
-// Removes an empty key directory; its values (files) go with it, its
-// subkeys (directories) keep it in place.
-LONG RemoveKey(int parent, const char* name)
+// Removes a key directory that holds values (files) but no subkey. Nothing
+// is touched unless every entry is known to be a value, whatever order the
+// directory lists them in.
+LONG RemoveKeyWithValues(const Parent& parent, const std::string& name)
 {
-    if (unlinkat(parent, name, AT_REMOVEDIR) == 0)
-        return ERROR_SUCCESS;
-    if (errno != ENOTEMPTY && errno != EEXIST)
+    Descriptor keyFd(openat(parent.fd, parent.Name(name).c_str(), kDirFlags));
+    if (keyFd.fd < 0)
         return StatusFromErrno(errno);
-
-    int keyFd = openat(parent, name, kDirFlags);
-    if (keyFd < 0)
+    DirectoryStream stream(fdopendir(keyFd.fd));
+    if (stream.dir == nullptr)
         return StatusFromErrno(errno);
-    DIR* dir = fdopendir(keyFd);
-    if (dir == nullptr) {
-        close(keyFd);
-        return ERROR_ACCESS_DENIED;
-    }
+    keyFd.Release();
     std::vector<std::string> values;
-    bool hasSubkeys = false;
-    while (const dirent* entry = readdir(dir)) {
+    while (const dirent* entry = readdir(stream.dir)) {
         if (IsDotEntry(entry->d_name))
             continue;
-        if (IsSubdirectory(keyFd, entry)) {
-            hasSubkeys = true;
-            break;
-        }
+        bool known;
+        if (IsSubdirectory(dirfd(stream.dir), entry, &known) || !known)
+            return ERROR_ACCESS_DENIED;
         values.push_back(entry->d_name);
     }
-    LONG status = ERROR_SUCCESS;
-    if (hasSubkeys)
-        status = ERROR_ACCESS_DENIED;
-    for (size_t i = 0; status == ERROR_SUCCESS && i < values.size(); ++i) {
-        if (unlinkat(keyFd, values[i].c_str(), 0) != 0)
-            status = StatusFromErrno(errno);
+    for (const std::string& value : values)
+        if (unlinkat(dirfd(stream.dir), value.c_str(), 0) != 0)
+            return StatusFromErrno(errno);
+    if (unlinkat(parent.fd, parent.Name(name).c_str(), AT_REMOVEDIR) != 0)
+        return StatusFromErrno(errno);
+    return ERROR_SUCCESS;
+}
+
+// Removes the subkey name of parent under any spelling, with its values; its
+// subkeys keep it in place.
+LONG RemoveKey(const Parent& parent, const std::string& name)
+{
+    std::string stored = name;
+    if (unlinkat(parent.fd, parent.Name(stored).c_str(), AT_REMOVEDIR) == 0)
+        return ERROR_SUCCESS;
+    int error = errno;
+    if (NoSuchKey(error)) {
+        if (!FindStoredName(parent, name, &stored))
+            return ERROR_FILE_NOT_FOUND;
+        if (unlinkat(parent.fd, parent.Name(stored).c_str(), AT_REMOVEDIR) == 0)
+            return ERROR_SUCCESS;
+        error = errno;
     }
-    closedir(dir);
-    if (status == ERROR_SUCCESS && unlinkat(parent, name, AT_REMOVEDIR) != 0)
-        status = StatusFromErrno(errno);
-    return status;
+    if (error != ENOTEMPTY && error != EEXIST)
+        return StatusFromErrno(error);
+    return RemoveKeyWithValues(parent, stored);
 }
 
-} // namespace
-
-void RegistryStoreSetRoot(const char* root)
+LONG DeleteKey(HKEY key, LPCSTR subKey)
 {
-    if (g_usersFd >= 0)
-        close(g_usersFd);
-    g_usersFd = -1;
-    g_root = root;
-    g_listing.valid = false;
-}
-
-LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
-{
-    return OpenOrCreate(key, subKey, false, result, nullptr);
-}
-
-LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
-                     PHKEY result, LPDWORD disposition)
-{
-    return OpenOrCreate(key, subKey, true, result, disposition);
-}
-
-LONG RegDeleteKeyA(HKEY key, LPCSTR subKey)
-{
-    int directory = DirectoryOf(key, false);
-    if (directory < 0)
-        return key == HKEY_USERS ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_HANDLE;
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
     std::vector<std::string> parts;
     if (subKey == nullptr || subKey[0] == '\0' || !SplitPath(subKey, &parts))
         return ERROR_BAD_PATHNAME;
     std::string name = parts.back();
     parts.pop_back();
-    int parent = directory;
+    Parent parent = ParentOf(key);
+    Descriptor walked;
     if (!parts.empty()) {
         bool created = false;
-        LONG status = WalkPath(directory, parts, false, &created, &parent);
+        LONG status = WalkPath(parent, parts, false, &created, &walked);
         if (status != ERROR_SUCCESS)
             return status;
+        parent = Parent{walked.fd, ""};
     }
-    LONG status = RemoveKey(parent, name.c_str());
+    LONG status = RemoveKey(parent, name);
     if (status == ERROR_SUCCESS)
         Changed(key);
-    if (parent != directory)
-        close(parent);
     return status;
 }
 
-LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR keyClass,
-                   LPDWORD classLength, PFILETIME lastWriteTime)
+LONG EnumerateKey(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPSTR keyClass,
+                  LPDWORD classLength, PFILETIME lastWriteTime)
 {
     if (name == nullptr || nameLength == nullptr)
         return ERROR_INVALID_PARAMETER;
-    int directory = DirectoryOf(key, false);
-    if (directory < 0)
-        return key == HKEY_USERS ? ERROR_NO_MORE_ITEMS : ERROR_INVALID_HANDLE;
+    if (key == nullptr)
+        return ERROR_INVALID_HANDLE;
 
     if (index == 0 || !g_listing.valid || g_listing.handle != HandleId(key)) {
-        g_listing.valid = false;
-        LONG status = ListSubkeys(directory, &g_listing.names);
-        if (status != ERROR_SUCCESS)
-            return status;
+        g_listing = Listing();
+        LONG status = ListSubkeys(ParentOf(key), &g_listing.names);
+        if (status != ERROR_SUCCESS) {
+            g_listing = Listing();
+            // No store yet: a registry without hives.
+            return key == HKEY_USERS ? ERROR_NO_MORE_ITEMS : status;
+        }
         g_listing.valid = true;
         g_listing.handle = HandleId(key);
     }
-    if (index >= g_listing.names.size())
+    if (index >= g_listing.names.size()) {
+        g_listing = Listing();
         return ERROR_NO_MORE_ITEMS;
+    }
     const std::string& found = g_listing.names[index];
     if (found.size() + 1 > *nameLength)
         return ERROR_MORE_DATA;
@@ -342,12 +462,64 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     return ERROR_SUCCESS;
 }
 
+} // namespace
+
+void RegistryStoreSetRoot(const char* root)
+{
+    g_root = root;
+    g_listing = Listing();
+}
+
+// The calls are C functions to the program: nothing may be thrown through
+// them. Only running out of memory can throw, and every descriptor taken is
+// owned by a scope, so it is given back on the way out.
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result)
+{
+    try {
+        return OpenOrCreate(key, subKey, false, result, nullptr);
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES,
+                     PHKEY result, LPDWORD disposition)
+{
+    try {
+        return OpenOrCreate(key, subKey, true, result, disposition);
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey)
+{
+    try {
+        return DeleteKey(key, subKey);
+    } catch (...) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD, LPSTR keyClass,
+                   LPDWORD classLength, PFILETIME lastWriteTime)
+{
+    try {
+        return EnumerateKey(key, index, name, nameLength, keyClass, classLength, lastWriteTime);
+    } catch (...) {
+        g_listing = Listing();
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
 LONG RegCloseKey(HKEY key)
 {
     if (key == HKEY_USERS)
         return ERROR_SUCCESS;
     if (key == nullptr)
         return ERROR_INVALID_HANDLE;
+    if (g_listing.handle == key->id)
+        g_listing = Listing();
     close(key->fd);
     delete key;
     return ERROR_SUCCESS;
