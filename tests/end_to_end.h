@@ -15,11 +15,20 @@ struct ProgramRun {
 bool RegistryEnforcesSecurity();
 // Removes the named hives and everything in them (and may remove more).
 void ClearHives(const std::vector<std::string>& hives);
+// Each key of valueKeys gets two values, their data naming the key.
 void SeedKeys(const std::vector<std::string>& keys, const std::vector<std::string>& valueKeys);
+// Every value below the named hives: "<key> : <name> = <data>".
+std::vector<std::string> ValuesOfHives(const std::vector<std::string>& hives);
 void Refuse(const Refusal& refusal);
 // Every key below the named hives, the hives themselves included.
 std::vector<std::string> KeysOfHives(const std::vector<std::string>& hives);
 ProgramRun RunProgram(const std::string& input);
+
+// What SeedKeys stored in a key, as ValuesOfHives lists it.
+inline std::vector<std::string> SeededValues(const std::string& key)
+{
+    return {key + " : Value = " + key, key + " : Width = " + key + " 1280"};
+}
 
 #ifdef _WIN32
 #include <windows.h>

@@ -26,7 +26,7 @@ struct EndToEndCase {
     const char* name;
     std::string input;
     std::vector<std::string> keys;   // relative to HKEY_USERS; hives are the first components
-    std::vector<std::string> values; // keys that get a value each
+    std::vector<std::string> values; // keys that get values (SeedKeys)
     std::vector<Refusal> refusals;
     const char* output; // UTF-8; Shift_JIS with CR LF on the console
     int exitStatus;
@@ -81,7 +81,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
         {"Declined",
          "n\n\n",
          E2ESettings(E2E_HIVE_A),
-         {},
+         {E2E_HIVE_A "\\Software\\Velk\\ZARPH",
+          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host1"},
          {},
          MSG_PROMPT MSG_CANCELLED MSG_PRESS_ENTER,
          1,
@@ -117,7 +118,10 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A) +
              std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host3"} +
              E2ESettings(E2E_HIVE_B),
-         {},
+         {E2E_HIVE_A "\\Software\\Velk", E2E_HIVE_A "\\Software\\Velk\\ZARPH",
+          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options",
+          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host0",
+          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host3"},
          {},
          MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED E2E_FOUND(E2E_HIVE_B)
              MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"
@@ -129,13 +133,32 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          "y\n\n",
          E2ESettings(E2E_HIVE_A) +
              std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Window"},
-         {},
+         {E2E_HIVE_A "\\Software\\Velk\\ZARPH", E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Window",
+          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options"},
          {},
          MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
              MSG_NOT_DELETED u8"0個のZARPHのデータを削除しました。\n"
                              u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
          0,
          E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH", "Window"})},
+        // The registry matches names ignoring case and keeps their spelling.
+        {"LayoutInAnotherCase",
+         "y\n\n",
+         E2EPath(E2E_HIVE_A, {"software", "velk", "zarph", "options", "host0"}) +
+             std::vector<std::string>{E2E_HIVE_A "\\software\\velk\\zarph\\options\\HOST1",
+                                      E2E_HIVE_A "\\software\\velk\\zarph\\options\\History0"} +
+             E2EPath(E2E_HIVE_B, {"SOFTWARE", "VELK", "zarph", "OPTIONS", "host0"}) +
+             std::vector<std::string>{E2E_HIVE_B "\\SOFTWARE\\VELK\\zarph\\OPTIONS\\HoSt2"},
+         {E2E_HIVE_A "\\software\\velk", E2E_HIVE_A "\\software\\velk\\zarph\\options",
+          E2E_HIVE_B "\\SOFTWARE\\VELK\\zarph",
+          E2E_HIVE_B "\\SOFTWARE\\VELK\\zarph\\OPTIONS\\HoSt2"},
+         {},
+         MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_DELETED E2E_FOUND(E2E_HIVE_B)
+             MSG_NOT_DELETED u8"1個のZARPHのデータを削除しました。\n"
+                             u8"1個のZARPHのデータが削除できませんでした。\n" MSG_PRESS_ENTER,
+         0,
+         E2EPath(E2E_HIVE_A, {"software", "velk"}) +
+             E2EPath(E2E_HIVE_B, {"SOFTWARE", "VELK", "zarph", "OPTIONS", "HoSt2"})},
         {"ProductWithoutOptions",
          "y\n\n",
          E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH"}),
@@ -158,7 +181,7 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
         {"UnreadableProductIsPassedOver",
          "y\n\n",
          E2ESettings(E2E_HIVE_A) + E2ESettings(E2E_HIVE_B),
-         {},
+         {E2E_HIVE_A "\\Software\\Velk\\ZARPH"},
          {{Deny::ReadProduct, E2E_HIVE_A}},
          MSG_PROMPT E2E_FOUND(E2E_HIVE_B)
              MSG_DELETED u8"1個のZARPHのデータを削除しました。\n" MSG_PRESS_ENTER,
@@ -177,7 +200,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
         {"ProductRefusesWriting",
          "y\n\n",
          E2ESettings(E2E_HIVE_A),
-         {},
+         {E2E_HIVE_A "\\Software\\Velk\\ZARPH",
+          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host0"},
          {{Deny::WriteProduct, E2E_HIVE_A}},
          MSG_PROMPT E2E_FOUND(E2E_HIVE_A)
              MSG_NOT_DELETED u8"0個のZARPHのデータを削除しました。\n"

@@ -39,6 +39,13 @@ TEST_P(EndToEnd, OutputStatusAndKeysLeft)
     EXPECT_EQ(run.output, SjisConsole(c.output));
     EXPECT_EQ(run.exitStatus, c.exitStatus);
     EXPECT_THAT(Sorted(KeysOfHives(hives)), ::testing::ElementsAreArray(Sorted(c.left)));
+    // A key that stays keeps its values.
+    std::vector<std::string> values;
+    for (const std::string& key : c.values)
+        if (std::find(c.left.begin(), c.left.end(), key) != c.left.end())
+            for (const std::string& value : SeededValues(key))
+                values.push_back(value);
+    EXPECT_THAT(Sorted(ValuesOfHives(hives)), ::testing::ElementsAreArray(Sorted(values)));
     ClearHives(hives);
 }
 

@@ -95,8 +95,32 @@ void SeedKeys(const std::vector<std::string>& keys, const std::vector<std::strin
 {
     for (const std::string& key : keys)
         MakeDirectories(Directory(key));
-    for (const std::string& key : valueKeys)
-        std::ofstream(Directory(key) + "/Value") << "data";
+    for (const std::string& key : valueKeys) {
+        std::ofstream(Directory(key) + "/Value") << key;
+        std::ofstream(Directory(key) + "/Width") << key << " 1280";
+    }
+}
+
+std::vector<std::string> ValuesOfHives(const std::vector<std::string>& hives)
+{
+    std::vector<std::string> values;
+    for (const std::string& key : KeysOfHives(hives)) {
+        DIR* dir = opendir(Directory(key).c_str());
+        if (dir == nullptr)
+            continue;
+        while (dirent* entry = readdir(dir)) {
+            std::string path = Directory(key) + "/" + entry->d_name;
+            struct stat st;
+            if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            std::ifstream file(path, std::ios::binary);
+            std::stringstream data;
+            data << file.rdbuf();
+            values.push_back(key + " : " + entry->d_name + " = " + data.str());
+        }
+        closedir(dir);
+    }
+    return values;
 }
 
 void Refuse(const Refusal&)

@@ -118,10 +118,39 @@ void SeedKeys(const std::vector<std::string>& keys, const std::vector<std::strin
     for (const std::string& path : valueKeys) {
         HKEY key;
         Check(RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, KEY_SET_VALUE, &key), "open " + path);
-        const char data[] = "data";
-        RegSetValueExA(key, "Value", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+        for (const char* name : {"Value", "Width"}) {
+            std::string data = path + (name[0] == 'W' ? " 1280" : "");
+            Check(RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                                 static_cast<DWORD>(data.size() + 1)),
+                  "set a value of " + path);
+        }
         RegCloseKey(key);
     }
+}
+
+std::vector<std::string> ValuesOfHives(const std::vector<std::string>& hives)
+{
+    std::vector<std::string> values;
+    for (const std::string& path : KeysOfHives(hives)) {
+        // A refusal may deny reading values; the run is over.
+        DenyAccess(path, 0);
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+            continue;
+        for (DWORD index = 0;; ++index) {
+            char name[256];
+            DWORD nameLength = sizeof name;
+            BYTE data[2048];
+            DWORD dataLength = sizeof data - 1;
+            if (RegEnumValueA(key, index, name, &nameLength, nullptr, nullptr, data, &dataLength) !=
+                ERROR_SUCCESS)
+                break;
+            data[dataLength] = 0;
+            values.push_back(path + " : " + name + " = " + reinterpret_cast<char*>(data));
+        }
+        RegCloseKey(key);
+    }
+    return values;
 }
 
 // What each refusal denies, and on which key: the probe opens the product
