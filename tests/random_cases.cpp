@@ -1,5 +1,6 @@
 #include "random_cases.h"
 
+#include "end_to_end.h"
 #include "fake_console.h"
 #include "messages.h"
 #include "settings_cleaner.h"
@@ -34,17 +35,59 @@ private:
     std::mt19937_64 engine_;
 };
 
-void AddWithParents(std::set<std::string>* keys, const std::string& path)
+char Up(char c)
 {
-    for (size_t slash = path.find('\\'); slash != std::string::npos;
-         slash = path.find('\\', slash + 1))
-        keys->insert(path.substr(0, slash));
-    keys->insert(path);
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool UpperLess(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(Up(x)) < static_cast<unsigned char>(Up(y));
+    });
+}
+
+bool StartsWithIgnoringCase(const std::string& key, const std::string& prefix)
+{
+    return key.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), key.begin(),
+                                                     [](char x, char y) { return Up(x) == Up(y); });
+}
+
+// Adds a key and whatever is missing above it. A key that is there under
+// another spelling keeps its own, and so do the keys made beneath it.
+void AddWithParents(KeySet* keys, const std::string& path)
+{
+    std::string stored;
+    for (size_t start = 0;;) {
+        size_t slash = path.find('\\', start);
+        std::string part = path.substr(start, slash == std::string::npos ? slash : slash - start);
+        std::string key = stored.empty() ? part : stored + "\\" + part;
+        stored = *keys->insert(key).first;
+        if (slash == std::string::npos)
+            return;
+        start = slash + 1;
+    }
+}
+
+// The spellings a hive's settings may have been stored with; mostly the
+// program's own.
+std::string Spelling(Draw& draw, const std::string& name)
+{
+    if (!draw.Chance(0.15))
+        return name;
+    std::string spelled = name;
+    int style = draw.Upto(2);
+    for (size_t i = 0; i < spelled.size(); ++i) {
+        char c = spelled[i];
+        bool upper = style == 0 || (style == 2 && i % 2 == 0);
+        spelled[i] = upper ? Up(c) : static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return spelled;
 }
 
 // A run of numbered entries, 0 up to some count, maybe with a gap and
 // entries of its own beyond it.
-void AddRun(Draw& draw, RandomCase& c, const std::string& options, const char* prefix)
+void AddRun(Draw& draw, RandomCase& c, const std::string& options, const std::string& prefix)
 {
     int count = draw.Upto(4);
     int gap = draw.Chance(0.3) ? draw.Upto(count) : -1;
@@ -53,8 +96,11 @@ void AddRun(Draw& draw, RandomCase& c, const std::string& options, const char* p
             continue;
         std::string entry = options + "\\" + prefix + std::to_string(n);
         AddWithParents(&c.keys, entry);
-        if (draw.Chance(0.08))
+        if (draw.Chance(0.08)) {
             AddWithParents(&c.keys, entry + "\\Servers");
+            if (draw.Chance(0.5))
+                c.valueKeys.push_back(entry + "\\Servers");
+        }
         if (draw.Chance(0.2))
             c.valueKeys.push_back(entry);
     }
@@ -64,10 +110,10 @@ void AddHive(Draw& draw, RandomCase& c, const RandomBackend& backend, const std:
 {
     c.hives.push_back(hive);
     c.keys.insert(hive);
-    std::string software = hive + "\\Software";
-    std::string vendor = software + "\\Velk";
-    std::string product = vendor + "\\ZARPH";
-    std::string options = product + "\\Options";
+    std::string software = hive + "\\" + Spelling(draw, "Software");
+    std::string vendor = software + "\\" + Spelling(draw, "Velk");
+    std::string product = vendor + "\\" + Spelling(draw, "ZARPH");
+    std::string options = product + "\\" + Spelling(draw, "Options");
 
     int depth = draw.Upto(10); // mostly hives with settings
     if (depth >= 1)
@@ -83,8 +129,8 @@ void AddHive(Draw& draw, RandomCase& c, const RandomBackend& backend, const std:
     AddWithParents(&c.keys, product);
     if (draw.Chance(0.85)) {
         AddWithParents(&c.keys, options);
-        AddRun(draw, c, options, "Host");
-        AddRun(draw, c, options, "History");
+        AddRun(draw, c, options, Spelling(draw, "Host"));
+        AddRun(draw, c, options, Spelling(draw, "History"));
         if (draw.Chance(0.1))
             AddWithParents(&c.keys, options + "\\Window");
         if (draw.Chance(0.05))
@@ -92,8 +138,11 @@ void AddHive(Draw& draw, RandomCase& c, const RandomBackend& backend, const std:
     }
     if (draw.Chance(0.1))
         AddWithParents(&c.keys, product + "\\Recent");
-    for (const std::string& key : {vendor, product, options})
-        if (c.keys.count(key) && draw.Chance(0.2))
+    // Values on the layout and on keys beside it, which must stay with them.
+    for (const std::string& key :
+         {vendor, product, options, options + "\\Window", options + "\\Host00",
+          product + "\\Recent", software + "\\Other\\Deep", vendor + "\\ZARPH2"})
+        if (c.keys.count(key) && draw.Chance(0.25))
             c.valueKeys.push_back(key);
 
     if (backend.refusesOpens && draw.Chance(0.08))
@@ -104,7 +153,7 @@ void AddHive(Draw& draw, RandomCase& c, const RandomBackend& backend, const std:
     if (backend.refusesDeletes && draw.Chance(0.15)) {
         std::vector<std::string> inside;
         for (const std::string& key : c.keys)
-            if (key.compare(0, product.size(), product) == 0)
+            if (StartsWithIgnoringCase(key, product))
                 inside.push_back(key);
         c.refuseDelete.insert(draw.Pick(inside));
     }
@@ -112,31 +161,21 @@ void AddHive(Draw& draw, RandomCase& c, const RandomBackend& backend, const std:
 
 // --- Model -----------------------------------------------------------------
 
-bool HasChildren(const std::set<std::string>& keys, const std::string& key)
+bool HasChildren(const KeySet& keys, const std::string& key)
 {
     auto it = keys.lower_bound(key + "\\");
-    return it != keys.end() && it->compare(0, key.size() + 1, key + "\\") == 0;
-}
-
-bool UpperLess(const std::string& a, const std::string& b)
-{
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto up = [](char ch) {
-            return static_cast<unsigned char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
-        };
-        return up(x) < up(y);
-    });
+    return it != keys.end() && StartsWithIgnoringCase(*it, key + "\\");
 }
 
 struct Expectation {
     std::string output;
     int exitStatus;
-    std::set<std::string> keys;
+    KeySet keys;
 };
 
 struct Model {
     const RandomCase& c;
-    std::set<std::string> keys;
+    KeySet keys;
 
     bool Delete(const std::string& key)
     {
@@ -221,7 +260,8 @@ std::string Describe(const RandomCase& c)
     return out.str();
 }
 
-std::string Listing(const std::set<std::string>& keys)
+template <typename Keys>
+std::string Listing(const Keys& keys)
 {
     std::string out;
     for (const std::string& key : keys)
@@ -230,7 +270,7 @@ std::string Listing(const std::set<std::string>& keys)
 }
 
 // What must hold whatever the model says.
-std::string BrokenInvariant(const RandomCase& c, const std::set<std::string>& after)
+std::string BrokenInvariant(const RandomCase& c, const KeySet& after)
 {
     for (const std::string& key : c.keys) {
         if (after.count(key))
@@ -238,7 +278,9 @@ std::string BrokenInvariant(const RandomCase& c, const std::set<std::string>& af
         bool inProduct = false;
         for (const std::string& hive : c.hives) {
             std::string product = hive + "\\Software\\Velk\\ZARPH";
-            if (key == product || key.compare(0, product.size() + 1, product + "\\") == 0)
+            if (!NoCaseLess()(key, product) && !NoCaseLess()(product, key))
+                inProduct = true;
+            if (StartsWithIgnoringCase(key, product + "\\"))
                 inProduct = true;
         }
         if (!inProduct)
@@ -247,7 +289,29 @@ std::string BrokenInvariant(const RandomCase& c, const std::set<std::string>& af
     return "";
 }
 
+// Spellings as stored, compared exactly.
+std::set<std::string> Exact(const KeySet& keys)
+{
+    return std::set<std::string>(keys.begin(), keys.end());
+}
+
+// The values of every value key that is left, as they were seeded.
+std::set<std::string> ValuesOf(const RandomCase& c, const KeySet& keys)
+{
+    std::set<std::string> values;
+    for (const std::string& key : c.valueKeys)
+        if (keys.count(key))
+            for (const std::string& value : SeededValues(key))
+                values.insert(value);
+    return values;
+}
+
 } // namespace
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const
+{
+    return UpperLess(a, b);
+}
 
 RandomCase GenerateCase(std::uint64_t seed, const RandomBackend& backend)
 {
@@ -290,7 +354,10 @@ std::string RunRandomCases(const RandomBackend& backend, int count)
         fake_console::Reset(c.input);
         int status = RunSettingsCleaner();
         std::vector<std::string> left = backend.keysLeft(c);
-        std::set<std::string> after(left.begin(), left.end());
+        KeySet after(left.begin(), left.end());
+        std::vector<std::string> values;
+        if (backend.valuesLeft != nullptr)
+            values = backend.valuesLeft(c);
         std::string problems = backend.problems();
         backend.cleanup(c);
 
@@ -307,9 +374,13 @@ std::string RunRandomCases(const RandomBackend& backend, int count)
         else if (status != expected.exitStatus)
             failure = "exit status " + std::to_string(status) + ", expected " +
                       std::to_string(expected.exitStatus);
-        else if (after != expected.keys)
+        else if (Exact(after) != Exact(expected.keys) || after.size() != left.size())
             failure = "keys left differ; expected:\n" + Listing(expected.keys) + "  actual:\n" +
-                      Listing(after);
+                      Listing(left);
+        else if (backend.valuesLeft != nullptr &&
+                 std::set<std::string>(values.begin(), values.end()) != ValuesOf(c, after))
+            failure = "values left differ; expected:\n" + Listing(ValuesOf(c, after)) +
+                      "  actual:\n" + Listing(values);
         if (!failure.empty())
             return std::string(backend.name) + ", case " + std::to_string(i) + " (rerun with " +
                    "RANDOM_SEED=" + std::to_string(c.seed) + "): " + failure + "\n" + Describe(c);

@@ -9,15 +9,21 @@
 #include <string>
 #include <vector>
 
+// Key paths compared as the registry compares names: ASCII case ignored.
+struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+using KeySet = std::set<std::string, NoCaseLess>;
+
 struct RandomCase {
     std::uint64_t seed = 0;
     std::string input;
     std::vector<std::string> hives;     // in the order they were made
-    std::set<std::string> keys;         // every key, hives included
+    KeySet keys;                        // every key, hives included
     std::vector<std::string> valueKeys; // keys that hold a value
-    std::set<std::string> refuseRead;   // product keys the probe cannot open
-    std::set<std::string> refuseOpen;   // keys that will not open for the removal
-    std::set<std::string> refuseDelete; // keys that will not be deleted
+    KeySet refuseRead;                  // product keys the probe cannot open
+    KeySet refuseOpen;                  // keys that will not open for the removal
+    KeySet refuseDelete;                // keys that will not be deleted
     long enumerationFailsAt = -1;       // index of HKEY_USERS enumeration that fails
 };
 
@@ -28,6 +34,9 @@ struct RandomBackend {
     bool failsEnumeration;
     void (*prepare)(const RandomCase& c); // seeds the registry, applies refusals
     std::vector<std::string> (*keysLeft)(const RandomCase& c);
+    // Every value left, as ValuesOfHives lists them; null where values
+    // cannot be lost (the in-memory registry drops a key whole).
+    std::vector<std::string> (*valuesLeft)(const RandomCase& c);
     std::string (*problems)(); // misuse the backend saw, "" when none
     void (*cleanup)(const RandomCase& c);
 };

@@ -41,7 +41,7 @@ std::string Problems()
 void Cleanup(const RandomCase&) {}
 
 const RandomBackend kFake =
-    {"in-memory registry", true, true, true, Prepare, KeysLeft, Problems, Cleanup};
+    {"in-memory registry", true, true, true, Prepare, KeysLeft, nullptr, Problems, Cleanup};
 
 TEST(RandomRegistries, InMemoryAgreesWithTheModel)
 {

@@ -24,10 +24,11 @@ void Prepare(const RandomCase& c)
     // A key refused both ways gets one DACL denying both.
     std::vector<Refusal> refusals;
     auto hiveOf = [](const std::string& key) { return key.substr(0, key.find('\\')); };
+    // Names compare ignoring case, as the registry compares them.
     auto endsWith = [](const std::string& key, const char* tail) {
         std::string end = tail;
         return key.size() >= end.size() &&
-               key.compare(key.size() - end.size(), end.size(), end) == 0;
+               _strnicmp(key.c_str() + key.size() - end.size(), end.c_str(), end.size()) == 0;
     };
     for (const std::string& key : c.refuseRead)
         refusals.push_back({Deny::ReadProduct, hiveOf(key)});
@@ -52,6 +53,11 @@ void Prepare(const RandomCase& c)
 std::vector<std::string> KeysLeft(const RandomCase& c)
 {
     return KeysOfHives(c.hives);
+}
+
+std::vector<std::string> ValuesLeft(const RandomCase& c)
+{
+    return ValuesOfHives(c.hives);
 }
 
 std::string Problems()
@@ -89,6 +95,7 @@ TEST(RandomRegistries, PlatformRegistryAgreesWithTheModel)
                                    false,
                                    Prepare,
                                    KeysLeft,
+                                   ValuesLeft,
                                    Problems,
                                    Cleanup};
     EXPECT_EQ(RunRandomCases(backend, 300), "");
