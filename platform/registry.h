@@ -20,9 +20,12 @@ typedef DWORD* LPDWORD;
 typedef DWORD REGSAM;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
-typedef struct HKEY__* HKEY;
+// Windows' own names, reserved or not.
+typedef struct HKEY__* HKEY; // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 typedef HKEY* PHKEY;
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
@@ -30,15 +33,15 @@ typedef struct _FILETIME {
 
 #define HKEY_USERS ((HKEY)(std::uintptr_t)0x80000003u)
 
-#define ERROR_SUCCESS 0L
-#define ERROR_FILE_NOT_FOUND 2L
-#define ERROR_ACCESS_DENIED 5L
-#define ERROR_INVALID_HANDLE 6L
-#define ERROR_NOT_ENOUGH_MEMORY 8L
-#define ERROR_INVALID_PARAMETER 87L
-#define ERROR_BAD_PATHNAME 161L
-#define ERROR_MORE_DATA 234L
-#define ERROR_NO_MORE_ITEMS 259L
+#define ERROR_SUCCESS 0
+#define ERROR_FILE_NOT_FOUND 2
+#define ERROR_ACCESS_DENIED 5
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NOT_ENOUGH_MEMORY 8
+#define ERROR_INVALID_PARAMETER 87
+#define ERROR_BAD_PATHNAME 161
+#define ERROR_MORE_DATA 234
+#define ERROR_NO_MORE_ITEMS 259
 
 #define KEY_CREATE_SUB_KEY 0x0004
 #define KEY_READ 0x20019

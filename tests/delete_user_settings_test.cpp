@@ -22,7 +22,7 @@ std::vector<std::string> UnderVendor(const std::vector<std::string>& relative)
 }
 
 // Keys in registry order, as fake_registry::Keys() lists them.
-std::vector<std::string> Sorted(std::vector<std::string> keys)
+std::vector<std::string> Sorted(const std::vector<std::string>& keys)
 {
     std::vector<std::string> sorted;
     fake_registry::Reset();

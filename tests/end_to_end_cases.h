@@ -43,7 +43,7 @@ inline void PrintTo(const EndToEndCase& c, std::ostream* os)
 #define E2E_HIVE_C "S-1-5-21-700-1003"
 #define E2E_FOUND(hive) "HKEY_USERS\\" hive "\\Software\\Velk\\ZARPH が見つかりました。\n"
 
-inline std::vector<std::string> E2EPath(const char* hive, std::vector<std::string> tail)
+inline std::vector<std::string> E2EPath(const char* hive, const std::vector<std::string>& tail)
 {
     std::vector<std::string> keys;
     std::string path = hive;
@@ -118,10 +118,8 @@ inline const std::vector<EndToEndCase>& EndToEndCases()
          E2ESettings(E2E_HIVE_A) +
              std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host3"} +
              E2ESettings(E2E_HIVE_B),
-         {E2E_HIVE_A "\\Software\\Velk", E2E_HIVE_A "\\Software\\Velk\\ZARPH",
-          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options",
-          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host0",
-          E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host3"},
+         E2EPath(E2E_HIVE_A, {"Software", "Velk", "ZARPH", "Options", "Host3"}) +
+             std::vector<std::string>{E2E_HIVE_A "\\Software\\Velk\\ZARPH\\Options\\Host0"},
          {},
          MSG_PROMPT E2E_FOUND(E2E_HIVE_A) MSG_NOT_DELETED E2E_FOUND(E2E_HIVE_B)
              MSG_DELETED u8"1個のZARPHのデータを削除しました。\n"

@@ -58,7 +58,7 @@ void AddValueAt(const std::string& keyPath, const char* name)
 void RemoveHive()
 {
     std::string command = "rm -rf '" + kRoot + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(std::system(command.c_str()), 0); // NOLINT(cert-env33-c): test set-up only
     RegistryStoreSetRoot(kRoot.c_str());
 }
 

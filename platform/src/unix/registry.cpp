@@ -226,28 +226,30 @@ bool RegistryOrder(const std::string& a, const std::string& b)
     return a < b;
 }
 
-// Opens a key's directory for listing.
-LONG OpenListing(const Parent& parent, Descriptor* listFd, DirectoryStream* stream)
+// A new descriptor of the key's own directory, to list or to hand out.
+int OpenSelf(const Parent& parent)
 {
-    listFd->fd = parent.fd == AT_FDCWD
-                     ? open(UsersPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                     : openat(parent.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd->fd < 0)
-        return StatusFromErrno(errno);
-    stream->dir = fdopendir(listFd->fd);
-    if (stream->dir == nullptr)
-        return StatusFromErrno(errno);
-    listFd->Release(); // the stream owns it now
-    return ERROR_SUCCESS;
+    return parent.fd == AT_FDCWD ? open(UsersPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                 : openat(parent.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// A stream over a key's directory; null with errno set when it cannot be had.
+DIR* OpenListing(const Parent& parent)
+{
+    Descriptor listFd(OpenSelf(parent));
+    if (listFd.fd < 0)
+        return nullptr;
+    DIR* dir = fdopendir(listFd.fd);
+    if (dir != nullptr)
+        listFd.Release(); // the stream owns it now
+    return dir;
 }
 
 LONG ListSubkeys(const Parent& parent, std::vector<std::string>* names)
 {
-    Descriptor listFd;
-    DirectoryStream stream(nullptr);
-    LONG status = OpenListing(parent, &listFd, &stream);
-    if (status != ERROR_SUCCESS)
-        return status;
+    DirectoryStream stream(OpenListing(parent));
+    if (stream.dir == nullptr)
+        return StatusFromErrno(errno);
     names->clear();
     while (const dirent* entry = readdir(stream.dir))
         if (IsKey(dirfd(stream.dir), entry))
@@ -261,9 +263,8 @@ LONG ListSubkeys(const Parent& parent, std::vector<std::string>* names)
 // the first in byte order is taken, whatever order the directory lists.
 bool FindStoredName(const Parent& parent, const std::string& name, std::string* stored)
 {
-    Descriptor listFd;
-    DirectoryStream stream(nullptr);
-    if (OpenListing(parent, &listFd, &stream) != ERROR_SUCCESS)
+    DirectoryStream stream(OpenListing(parent));
+    if (stream.dir == nullptr)
         return false;
     bool found = false;
     while (const dirent* entry = readdir(stream.dir)) {
@@ -297,9 +298,7 @@ LONG WalkPath(const Parent& top, const std::vector<std::string>& parts, bool cre
               Descriptor* result)
 {
     if (parts.empty()) {
-        result->fd = top.fd == AT_FDCWD
-                         ? open(UsersPath().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                         : openat(top.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        result->fd = OpenSelf(top);
         return result->fd < 0 ? StatusFromErrno(errno) : ERROR_SUCCESS;
     }
     Descriptor current;
