@@ -1,6 +1,7 @@
 // What only the directory store has to guard against: entries that no
 // registry could hold must not lead a deletion outside the store, the order
 // of a directory's entries must not matter, and no descriptor may be kept.
+#include "descriptors.h"
 #include "fake_console.h"
 #include "messages.h"
 #include "registry.h"
@@ -14,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -165,17 +165,6 @@ TEST_F(DirectoryStore, KeyThatStaysKeepsEveryValueWhateverTheListingOrder)
         }
         EXPECT_TRUE(IsDirectory(key + "/Window"));
     }
-}
-
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr)
-            ++count;
-        closedir(dir);
-    }
-    return count;
 }
 
 void MakeKey(const std::string& path)

@@ -12,12 +12,12 @@
 #ifdef _WIN32
 #include <cstring>
 #else
+#include "descriptors.h"
 #include "registry_store.h"
 
 #include <cstdlib>
 #include <fstream>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #endif
 
@@ -62,16 +62,6 @@ void RemoveHive()
     RegistryStoreSetRoot(kRoot.c_str());
 }
 
-int OpenDescriptors()
-{
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr)
-            ++count;
-        closedir(dir);
-    }
-    return count;
-}
 #endif
 
 std::string InHive(const std::string& sub)
