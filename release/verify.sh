@@ -40,7 +40,7 @@ fi
 
 # The program as this checkout builds it; the build is reproducible, so the
 # bytes must be equal.
-if ! { cmake --preset windows -B "$work/build" -DBUILD_TESTING=OFF &&
+if ! { cmake -S "$source_dir" --preset windows -B "$work/build" -DBUILD_TESTING=OFF &&
        cmake --build "$work/build" --target settings_cleaner -j 2; } >"$work/build.log" 2>&1; then
     tail -n 20 "$work/build.log" >&2
     cannot "the build of $source_dir failed"
