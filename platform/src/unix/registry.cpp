@@ -233,16 +233,22 @@ int OpenSelf(const Parent& parent)
                                  : openat(parent.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// A stream over a key's directory; null with errno set when it cannot be had.
+// A stream over the directory of a new descriptor, which the stream then
+// owns; null with errno set, and the descriptor closed, when it cannot be had.
+DIR* StreamOf(int fd)
+{
+    Descriptor owned(fd);
+    if (owned.fd < 0)
+        return nullptr;
+    DIR* dir = fdopendir(owned.fd);
+    if (dir != nullptr)
+        owned.Release();
+    return dir;
+}
+
 DIR* OpenListing(const Parent& parent)
 {
-    Descriptor listFd(OpenSelf(parent));
-    if (listFd.fd < 0)
-        return nullptr;
-    DIR* dir = fdopendir(listFd.fd);
-    if (dir != nullptr)
-        listFd.Release(); // the stream owns it now
-    return dir;
+    return StreamOf(OpenSelf(parent));
 }
 
 LONG ListSubkeys(const Parent& parent, std::vector<std::string>* names)
@@ -356,13 +362,9 @@ LONG OpenOrCreate(HKEY key, LPCSTR subKey, bool create, PHKEY result, LPDWORD di
 // directory lists them in.
 LONG RemoveKeyWithValues(const Parent& parent, const std::string& name)
 {
-    Descriptor keyFd(openat(parent.fd, parent.Name(name).c_str(), kDirFlags));
-    if (keyFd.fd < 0)
-        return StatusFromErrno(errno);
-    DirectoryStream stream(fdopendir(keyFd.fd));
+    DirectoryStream stream(StreamOf(openat(parent.fd, parent.Name(name).c_str(), kDirFlags)));
     if (stream.dir == nullptr)
         return StatusFromErrno(errno);
-    keyFd.Release();
     std::vector<std::string> values;
     while (const dirent* entry = readdir(stream.dir)) {
         if (IsDotEntry(entry->d_name))
@@ -436,7 +438,6 @@ LONG EnumerateKey(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPSTR k
         g_listing = Listing();
         LONG status = ListSubkeys(ParentOf(key), &g_listing.names);
         if (status != ERROR_SUCCESS) {
-            g_listing = Listing();
             // No store yet: a registry without hives.
             return key == HKEY_USERS ? ERROR_NO_MORE_ITEMS : status;
         }
